@@ -1,0 +1,108 @@
+// The 16 parameters: their fixed table, unit codes, the mapping between the
+// host's normalised values and real values, and their display texts.
+//
+// Every subsystem works with real values in the parameter's own unit; only
+// the host sees 0..1.  Values live in the current program as 32-bit floats.
+//
+// Roads a parameter change travels (who is told, on which thread):
+//  1. Host automation / state restore: setParameter(index, normalised) on a
+//     host thread (often the audio thread).  Stores the real value, tells the
+//     editor (queued, delivered on the editor's own thread), moves the OSC
+//     port when index 15 changes, and queues an OSC update when a client has
+//     subscribed to that parameter.
+//  2. Editor drag or text entry: editParameter(index, real) on the host's UI
+//     thread.  Stores, tells the editor, sends audioMasterAutomate with the
+//     normalised value.  No OSC port move, no OSC update.
+//  3. MIDI script (audio thread, timer threads, OSC-triggered calls) and OSC
+//     "/set" (OSC thread): store straight into the current program and ask the
+//     host to refresh its display.  Neither the editor nor OSC subscribers are
+//     told; the editor's controls pick the value up when refreshed.
+//  4. Program change (UI thread): switches the current program and re-applies
+//     its "OSC Port Offset" to the OSC server; the editor is not told.
+//  5. Preferences: a new OSC base port re-applies parameter 15 through road 1.
+// The audio thread reads all 16 values at the start of every block.
+#pragma once
+
+#include <cstddef>
+
+namespace murmelo {
+
+constexpr int kNumParameters = 16;
+
+enum ParameterIndex {
+    kDryLevel = 0,
+    kEffectLevel,
+    kSpeedSuperfine,
+    kSpeedFine,
+    kSpeedCoarse,
+    kDepthFine,
+    kDepthCoarse,
+    kShape,
+    kSpread,
+    kBias,
+    kFeedback,
+    kSpeedLfoSpeed,
+    kSpeedLfoDepth,
+    kDepthLfoSpeed,
+    kDepthLfoDepth,
+    kOscPortOffset,
+};
+
+enum UnitCode {
+    kUnitGeneric = 0,
+    kUnitIndexed = 1,
+    kUnitBoolean = 2,
+    kUnitPercent = 3,
+    kUnitSeconds = 4,
+    kUnitHertz = 8,
+    kUnitCents = 9,
+    kUnitDecibels = 13,
+    kUnitMixerFaderLevel = 17,
+    kUnitPan = 18,
+    kUnitTempo = 22,
+    kUnitBeats = 23,
+    kUnitMilliseconds = 24,
+};
+
+struct ParameterInfo {
+    const char *name;
+    int unit;
+    float minimum;
+    float maximum;
+    float defaultValue;
+};
+
+// Speeds at or below these are "off"; the kernel and the display texts share them.
+constexpr float kSuperfineSpeedOff = 0.001001f;
+constexpr float kFineSpeedOff = 0.5005f;
+constexpr float kCoarseSpeedOff = 10.01f;
+
+// Longest name the host sees (the rest is cut).
+constexpr std::size_t kParameterNameChars = 15;
+// Display texts are at most this many characters (plus terminator).
+constexpr std::size_t kParameterDisplayChars = 23;
+
+bool isParameterIndex(int index);
+// The table row for an index in 0..15.
+const ParameterInfo &parameterInfo(int index);
+bool isParameterUsed(int index);
+
+// Label for a unit code; empty for codes without one.
+const char *unitLabel(int unit);
+
+// Host mapping.  No clamping in either direction.
+float toRealValue(int index, float normalised);
+// For hertz values at or below 0 (the "off" defaults 0 of the superfine and
+// coarse speeds) the logarithm has no finite value; those report 0, the
+// bottom of the range, which maps back to the minimum, itself "off".
+float toNormalisedValue(int index, float real);
+
+// Text of the string-from-value request for parameter index at value v.
+// Returns 0 and sets hasText when the parameter has texts (hasText false when
+// the value has none), or -10878 when the parameter has no texts at all.
+int parameterValueText(int index, float v, const char *&text);
+
+// The number formatting of the display fallback ("%.3f", "%.2f", ...).
+void formatParameterNumber(float v, char *out, std::size_t size);
+
+} // namespace murmelo

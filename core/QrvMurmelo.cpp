@@ -1,0 +1,204 @@
+#include "core/QrvMurmelo.h"
+
+#include "core/CFString.h"
+#include "core/Kernel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace murmelo {
+
+std::atomic<int> oscBasePort{7000};
+
+namespace {
+
+constexpr char kProductName[] = "Murmelo";
+constexpr char kReceiveMidi[] = "receiveVstMidiEvent";
+constexpr int kNumChannels = 2;
+
+// Every live instance, for the cross-instance script operations.
+std::mutex instancesLock;
+std::vector<QrvMurmelo *> &instances() {
+    static std::vector<QrvMurmelo *> list;
+    return list;
+}
+
+int offsetOf(QrvMurmelo &fx) {
+    const float v = fx.currentProgram()->getValue(kOscPortOffset);
+    return std::fabs(v) < 2e9f ? static_cast<int>(v) : 0;
+}
+
+} // namespace
+
+QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
+    displayState.clear();
+
+    canMono();
+    canProcessReplacing();
+    setNumInputs(kNumChannels);
+    setNumOutputs(kNumChannels);
+    setUniqueID(vst2::fourCC('Q', 'V', 'm', 'u'));
+
+    const FactoryProgram *factory = factoryPrograms();
+    for (int r = 0; r < kNumPrograms; ++r) {
+        for (int j = 0; j < kNumParameters; ++j) programs[r]->setValue(j, factory[r].values[j]);
+        if (factory[r].name->length() <= static_cast<std::size_t>(kProgramNameChars))
+            programs[r]->setName(factory[r].name->c_str());
+    }
+
+    for (int c = 0; c < cEffect.numOutputs; ++c)
+        if (AUKernelBase *kernel = createKernel()) kernels.push_back(kernel);
+
+    startServices();
+
+    std::lock_guard<std::mutex> guard(instancesLock);
+    instances().push_back(this);
+}
+
+QrvMurmelo::~QrvMurmelo() {
+    {
+        std::lock_guard<std::mutex> guard(instancesLock);
+        auto &list = instances();
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+}
+
+AUKernelBase *QrvMurmelo::createKernel() { return nullptr; }
+
+void QrvMurmelo::startServices() {
+    speedLfoPhase = 0.f;
+    depthLfoPhase = 0.f;
+    resizeScratchBuffers(blockSize);
+    std::memset(&blockParams, 0, sizeof(blockParams));
+    std::memset(&previousBlockParams, 0, sizeof(previousBlockParams));
+}
+
+void QrvMurmelo::stopServices() {}
+
+void QrvMurmelo::resizeScratchBuffers(int frames) {
+    const std::size_t n = frames > 0 ? static_cast<std::size_t>(frames) : 0;
+    oldOutput.assign(n, 0.f);
+    oldDelayWrites.assign(n, 0.f);
+}
+
+void QrvMurmelo::resume() { wantEvents(1); }
+
+void QrvMurmelo::setBlockSize(vst2::VstInt32 size) {
+    blockSize = size;
+    resizeScratchBuffers(size);
+}
+
+void QrvMurmelo::setBlockSizeAndSampleRate(vst2::VstInt32 size, float rate) {
+    // Resizing here too keeps a host that only ever sends this opcode from
+    // handing us blocks larger than the scratch buffers.
+    setSampleRate(rate);
+    setBlockSize(size);
+}
+
+void QrvMurmelo::setProgram(vst2::VstInt32 program) {
+    if (program < 0 || program >= kNumPrograms) return;
+    curProgram = program;
+    applyOscPortOffset();
+}
+
+void QrvMurmelo::applyOscPortOffset() {}
+
+void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
+    QrvAuBase::processReplacing(inputs, outputs, frames);
+    previousBlockParams = blockParams;
+}
+
+void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
+    if (!isParameterIndex(index)) return;
+    QrvAuBase::setParameter(index, normalised);
+    const float real = value(index);
+    notifyEditor(index, real);
+    if (index == kOscPortOffset) applyOscPortOffset();
+}
+
+vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *) { return 1; }
+
+bool QrvMurmelo::getEffectName(char *text) {
+    std::strcpy(text, kProductName);
+    return true;
+}
+
+bool QrvMurmelo::getProductString(char *text) {
+    std::strcpy(text, kProductName);
+    return true;
+}
+
+vst2::VstInt32 QrvMurmelo::canDo(char *text) { return std::strcmp(text, kReceiveMidi) == 0 ? 1 : 0; }
+
+int QrvMurmelo::getValueStrings(int, int, void *outputList) {
+    return outputList ? kStatusInvalidParameter : kStatusOk;
+}
+
+int QrvMurmelo::getProperty(int property, int, int, void *data) {
+    if (!data) return kStatusInvalidParameter;
+    if (property == kPropertyDisplayState) {
+        *static_cast<void **>(data) = &displayState;
+        return kStatusOk;
+    }
+    if (property != kPropertyParameterStringFromValue) return kStatusInvalidProperty;
+    auto *request = static_cast<ParameterStringFromValue *>(data);
+    request->text = nullptr;
+    if (!isParameterIndex(request->parameter)) return kStatusInvalidParameter;
+    const float v = request->value ? *request->value : value(request->parameter);
+    const char *text = nullptr;
+    const int status = parameterValueText(request->parameter, v, text);
+    if (status == kStatusOk && text) request->text = CFString::constant(text);
+    return status;
+}
+
+int QrvMurmelo::getPropertyInfo(int property, int, int, unsigned *size, bool *writable) {
+    unsigned bytes = 0;
+    if (property == kPropertyParameterStringFromValue)
+        bytes = sizeof(ParameterStringFromValue);
+    else if (property == kPropertyDisplayState)
+        bytes = sizeof(void *);
+    else
+        return kStatusInvalidProperty;
+    if (size) *size = bytes;
+    if (writable) *writable = false;
+    return kStatusOk;
+}
+
+int QrvMurmelo::setProperty(int, int, int, const void *, unsigned) { return kStatusInvalidProperty; }
+
+void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
+    if (!isParameterIndex(index)) return;
+    std::lock_guard<std::mutex> guard(instancesLock);
+    for (QrvMurmelo *fx : instances()) {
+        if (offsetOf(*fx) != offset) continue;
+        fx->currentProgram()->setValue(index, realValue);
+        fx->updateDisplay();
+    }
+}
+
+float QrvMurmelo::getOthersParameter(int offset, int index) {
+    if (!isParameterIndex(index)) return 0.f;
+    std::lock_guard<std::mutex> guard(instancesLock);
+    for (QrvMurmelo *fx : instances())
+        if (offsetOf(*fx) == offset) return fx->currentProgram()->getValue(index);
+    return 0.f;
+}
+
+void QrvMurmelo::setOthersGuiFlag(int offset, int flag, bool state) {
+    if (flag < 0 || flag >= 8) return;
+    std::lock_guard<std::mutex> guard(instancesLock);
+    for (QrvMurmelo *fx : instances())
+        if (offsetOf(*fx) == offset) fx->displayState.guiFlags[flag].store(state ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool QrvMurmelo::getOthersGuiFlag(int offset, int flag) {
+    if (flag < 0 || flag >= 8) return false;
+    std::lock_guard<std::mutex> guard(instancesLock);
+    for (QrvMurmelo *fx : instances())
+        if (offsetOf(*fx) == offset) return fx->displayState.guiFlags[flag].load(std::memory_order_relaxed) != 0;
+    return false;
+}
+
+} // namespace murmelo

@@ -1,0 +1,78 @@
+// Murmelo's effect object: identity, programs, the block stage and kernels,
+// and the services (MIDI scripts, OSC, editor) that hang off the effect.
+#pragma once
+
+#include "core/BlockParams.h"
+#include "core/DisplayState.h"
+#include "core/QrvAuBase.h"
+
+#include <atomic>
+#include <vector>
+
+namespace murmelo {
+
+// Process-wide OSC base port: 7000 until an instance reads the stored setting.
+extern std::atomic<int> oscBasePort;
+
+constexpr int kMurmeloVersion = 0x00010100;
+
+class QrvMurmelo : public QrvAuBase {
+public:
+    explicit QrvMurmelo(vst2::HostCallback audioMaster);
+    ~QrvMurmelo() override;
+
+    // [ui]
+    void resume() override;
+    void setBlockSize(vst2::VstInt32 size) override;
+    void setBlockSizeAndSampleRate(vst2::VstInt32 size, float rate) override;
+    void setProgram(vst2::VstInt32 program) override;
+    // [audio]
+    void processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) override;
+    // [any] host-facing parameter change with its notifications.
+    void setParameter(vst2::VstInt32 index, float value) override;
+    // [audio] hands the host's events to the MIDI scripting host.
+    vst2::VstInt32 processEvents(vst2::VstEvents *events) override;
+
+    bool getEffectName(char *text) override;
+    bool getProductString(char *text) override;
+    vst2::VstInt32 getVendorVersion() override { return kMurmeloVersion; }
+    vst2::VstInt32 canDo(char *text) override;
+    vst2::VstInt32 getPlugCategory() override { return vst2::kPlugCategEffect; }
+
+    AUKernelBase *createKernel() override;
+    int getValueStrings(int scope, int parameter, void *outputList) override;
+    int getProperty(int property, int scope, int element, void *data) override;
+    int getPropertyInfo(int property, int scope, int element, unsigned *size, bool *writable) override;
+    int setProperty(int property, int scope, int element, const void *data, unsigned size) override;
+    void *getDisplayState() override { return &displayState; }
+
+    virtual void startServices();
+    virtual void stopServices();
+    virtual int getVersion() { return kMurmeloVersion; }
+
+    // Cross-instance operations for MIDI scripts: act on every instance whose
+    // "OSC Port Offset" equals offset (sets) or read the first match (gets,
+    // 0 when none matches).  [any]
+    static void setOthersParameter(int offset, int index, float realValue);
+    static float getOthersParameter(int offset, int index);
+    static void setOthersGuiFlag(int offset, int flag, bool state);
+    static bool getOthersGuiFlag(int offset, int flag);
+
+    DisplayState &display() { return displayState; }
+
+private:
+    void resizeScratchBuffers(int frames);
+    // Applies the current program's "OSC Port Offset" to the OSC server.
+    void applyOscPortOffset();
+
+    BlockParams blockParams{};
+    BlockParams previousBlockParams{};
+    bool blockParamsChanged = false;
+    std::vector<float> oldOutput;
+    std::vector<float> oldDelayWrites;
+    DisplayState displayState;
+    float speedLfoPhase = 0.f;
+    float depthLfoPhase = 0.f;
+};
+
+} // namespace murmelo

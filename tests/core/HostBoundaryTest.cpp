@@ -1,0 +1,173 @@
+// The real murmelo.so as a host sees it: identity, dispatcher answers and
+// what a careless host may throw at it.
+#include "tests/support/TestSupport.h"
+
+#include <cstring>
+#include <unistd.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace testing_support;
+using vsthost::Plugin;
+
+namespace {
+
+constexpr std::int32_t kQVmu = ('Q' << 24) | ('V' << 16) | ('m' << 8) | 'u';
+
+class HostBoundary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plugin = loadMurmelo();
+        ASSERT_TRUE(plugin);
+    }
+    std::unique_ptr<Plugin> plugin;
+};
+
+TEST_F(HostBoundary, ReportsItsIdentity) {
+    vst2::AEffect *e = plugin->effect();
+    EXPECT_EQ(e->magic, vst2::kEffectMagic);
+    EXPECT_EQ(e->uniqueID, kQVmu);
+    EXPECT_EQ(e->numInputs, 2);
+    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_EQ(e->numPrograms, 18);
+    EXPECT_EQ(e->numParams, 16);
+    EXPECT_EQ(e->flags & (vst2::effFlagsCanMono | vst2::effFlagsCanReplacing), 0x18);
+    EXPECT_EQ(e->flags & vst2::effFlagsProgramChunks, 0);
+    EXPECT_EQ(e->version, 1);
+    EXPECT_EQ(e->initialDelay, 0);
+    EXPECT_EQ(plugin->effectName(), "Murmelo");
+    EXPECT_EQ(plugin->productString(), "Murmelo");
+    EXPECT_EQ(plugin->vendorString(), "Quorvane");
+    EXPECT_EQ(plugin->dispatch(vst2::effGetEffectName, 0, 0, std::string(64, 'x').data()), 1);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetVendorVersion), 0x00010100);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetVstVersion), 2400);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetPlugCategory), 1);
+    EXPECT_EQ(plugin->dispatch(vst2::effIdentify), 0x4E764566);
+}
+
+TEST_F(HostBoundary, AnswersTheOpcodeTable) {
+    EXPECT_EQ(plugin->canDo("receiveVstMidiEvent"), 1);
+    for (const char *other : {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstTimeInfo",
+                              "offline", "bypass", "midiProgramNames", "ReceiveVstMidiEvent", "x"})
+        EXPECT_EQ(plugin->canDo(other), 0) << other;
+    void *chunk = nullptr;
+    EXPECT_EQ(plugin->dispatch(vst2::effGetChunk, 0, 0, &chunk), 0);
+    EXPECT_EQ(plugin->dispatch(vst2::effSetChunk, 0, 16, &chunk), 0);
+    EXPECT_EQ(plugin->dispatch(vst2::effCanBeAutomated, 7), 1);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetNumProgramCategories), 1);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetCurrentMidiProgram), -1);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetTailSize), 0);
+    for (auto op : {vst2::effString2Parameter, vst2::effGetParameterProperties, vst2::effCopyProgram,
+                    vst2::effSetBypass, vst2::effGetInputProperties, vst2::effGetOutputProperties,
+                    vst2::effSetSpeakerArrangement, vst2::effVendorSpecific, vst2::effGetNumMidiInputChannels,
+                    vst2::effGetNumMidiOutputChannels, vst2::effGetSpeakerArrangement, vst2::effStartProcess})
+        EXPECT_EQ(plugin->dispatch(op, 0, 0, nullptr), 0) << "opcode " << op;
+    for (std::int32_t unknown : {80, 99, 1000, -1, -1000})
+        EXPECT_EQ(plugin->dispatch(unknown, 3, 4, nullptr, 1.f), 0) << "opcode " << unknown;
+}
+
+TEST_F(HostBoundary, ResumeAsksForMidi) {
+    plugin->clearCalls();
+    plugin->resume();
+    ASSERT_EQ(plugin->countCalls(vst2::audioMasterWantMidi), 1);
+    for (const auto &c : plugin->calls()) {
+        if (c.opcode == vst2::audioMasterWantMidi) {
+            EXPECT_EQ(c.value, 1);
+        }
+    }
+    EXPECT_EQ(plugin->sendMidi({{0, {0xB0, 7, 100}}}), 1);
+}
+
+TEST_F(HostBoundary, SurvivesCarelessHosts) {
+    plugin->setProgram(3);
+    for (auto op : {vst2::effGetParamName, vst2::effGetParamLabel, vst2::effGetParamDisplay, vst2::effGetProgramName,
+                    vst2::effSetProgramName, vst2::effGetProgramNameIndexed, vst2::effCanDo, vst2::effGetEffectName,
+                    vst2::effGetVendorString, vst2::effGetProductString, vst2::effProcessEvents, vst2::effGetChunk,
+                    vst2::effEditGetRect})
+        plugin->dispatch(op, 0, 0, nullptr);
+    EXPECT_EQ(plugin->dispatch(vst2::effCanDo, 0, 0, const_cast<char *>("")), 0);
+    for (int bad : {-1, 16, 17, 1 << 30, -(1 << 30)}) {
+        plugin->setParameter(bad, 0.7f);
+        EXPECT_EQ(plugin->getParameter(bad), 0.f);
+        EXPECT_EQ(plugin->parameterName(bad), "");
+        EXPECT_EQ(plugin->parameterLabel(bad), "");
+        EXPECT_EQ(plugin->parameterDisplay(bad), "");
+        EXPECT_EQ(plugin->dispatch(vst2::effGetProgramNameIndexed, bad), 0);
+    }
+    for (std::intptr_t bad : {std::intptr_t(18), std::intptr_t(-1), std::intptr_t(1) << 40}) {
+        plugin->dispatch(vst2::effSetProgram, 0, bad);
+        EXPECT_EQ(plugin->program(), 3);
+    }
+    plugin->setProgram(-5);
+    plugin->setProgram(18);
+    EXPECT_EQ(plugin->programName(), "Opposites");
+    // Nothing changed anywhere.
+    for (int i = 0; i < 16; ++i) plugin->parameterDisplay(i);
+    EXPECT_EQ(plugin->parameterDisplay(7), "Square");
+}
+
+TEST(EntryPoint, RefusesHostsThatAnswerNoVersion) {
+    vsthost::HostOptions old;
+    old.hostVersion = 0;
+    std::string error;
+    auto plugin = Plugin::load(pluginPath(), error, old);
+    EXPECT_FALSE(plugin);
+    EXPECT_NE(error.find("no instance"), std::string::npos) << error;
+}
+
+TEST(EntryPoint, ManyInstancesLiveSideBySide) {
+    auto a = loadMurmelo(), b = loadMurmelo();
+    ASSERT_TRUE(a && b);
+    a->setProgram(8);
+    a->setParameter(10, 1.f);
+    EXPECT_EQ(b->program(), 0);
+    EXPECT_EQ(b->parameterDisplay(10), "0.000");
+    EXPECT_EQ(a->parameterDisplay(10), "100.0");
+}
+
+// Our host is not only tuned to our own plug-in: another maker's Linux
+// VST 2.x plug-in loads, names itself and processes audio.
+TEST(HostLibrary, LoadsAnotherMakersPlugin) {
+    const std::string other = "/usr/lib/vst/3BandEQ-vst.so";
+    if (access(other.c_str(), R_OK) != 0) GTEST_SKIP() << other << " is not installed";
+    std::string error;
+    auto plugin = Plugin::load(other, error);
+    ASSERT_TRUE(plugin) << error;
+    EXPECT_FALSE(plugin->effectName().empty());
+    EXPECT_GT(plugin->effect()->numParams, 0);
+    plugin->start(48000.f, 64);
+    std::vector<float> in(64, 0.25f), outL(64, 9.f), outR(64, 9.f);
+    float *ins[2] = {in.data(), in.data()};
+    float *outs[2] = {outL.data(), outR.data()};
+    plugin->process(ins, outs, 64);
+    EXPECT_NE(outL[63], 9.f);
+}
+
+TEST(HostLibrary, ReportsModulesThatAreNotPlugins) {
+    std::string error;
+    EXPECT_FALSE(Plugin::load("/nonexistent/murmelo.so", error));
+    EXPECT_NE(error.find("cannot load"), std::string::npos);
+    EXPECT_FALSE(Plugin::load("libm.so.6", error));
+    EXPECT_NE(error.find("neither VSTPluginMain nor main"), std::string::npos) << error;
+}
+
+TEST(InfoCommand, PrintsIdentityParametersAndPrograms) {
+    std::string out;
+    ASSERT_EQ(runCommand(toolPath() + " info --json --plugin " + pluginPath(), out), 0);
+    auto d = nlohmann::json::parse(out);
+    EXPECT_EQ(d["effectName"], "Murmelo");
+    EXPECT_EQ(d["vendorString"], "Quorvane");
+    EXPECT_EQ(d["uniqueID"], "QVmu");
+    ASSERT_EQ(d["parameters"].size(), 16u);
+    EXPECT_EQ(d["parameters"][2]["name"], "Speed (superfin");
+    EXPECT_EQ(d["parameters"][3]["display"], "5.000");
+    EXPECT_EQ(d["parameters"][3]["label"], "Hz");
+    ASSERT_EQ(d["programs"].size(), 18u);
+    EXPECT_EQ(d["programs"][13], "Play with the Coarse Speed");
+    ASSERT_EQ(runCommand(toolPath() + " info --plugin " + pluginPath(), out), 0);
+    EXPECT_NE(out.find("Thicker"), std::string::npos);
+    EXPECT_NE(runCommand(toolPath() + " info --plugin /nonexistent.so 2>&1", out), 0);
+    EXPECT_NE(out.find("cannot load"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+// Shared pieces of the murmelo command-line tool.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tool {
+
+using Args = std::vector<std::string>;
+
+// Where murmelo.so is: --plugin PATH (removed from args), else
+// $MURMELO_PLUGIN, else the build tree's plug-in, else the installed ones.
+std::string takePluginPath(Args &args);
+
+// Removes a flag from args; true when it was present.
+bool takeFlag(Args &args, const std::string &flag);
+// Removes "--name VALUE" from args into value; false when absent.  A flag
+// without its value is an error (message in error).
+bool takeOption(Args &args, const std::string &name, std::string &value, std::string &error);
+
+int runInfo(Args args);
+
+} // namespace tool
