@@ -1,0 +1,27 @@
+# Run as a script at build time:
+#   cmake -DOUTPUT=file.cpp -DFILES="101;path;135;path" -P EmbedFiles.cmake
+# Writes a C++ file holding every listed file as a byte array, looked up by
+# its integer identifier through embeddedFiles().
+set(body "")
+set(table "")
+set(index 0)
+list(LENGTH FILES count)
+while(index LESS count)
+  list(GET FILES ${index} id)
+  math(EXPR next "${index} + 1")
+  list(GET FILES ${next} path)
+  file(READ "${path}" hex HEX)
+  file(SIZE "${path}" size)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "static const unsigned char file${id}[] = {${bytes} 0};\n")
+  string(APPEND table "    {${id}, file${id}, ${size}},\n")
+  math(EXPR index "${index} + 2")
+endwhile()
+file(WRITE "${OUTPUT}.tmp"
+"// Generated from resources/ at build time; do not edit.\n"
+"#include \"core/Resources.h\"\n\n"
+"namespace murmelo {\n\n${body}\n"
+"static const EmbeddedFile kFiles[] = {\n${table}    {0, nullptr, 0},\n};\n\n"
+"const EmbeddedFile *embeddedFiles() { return kFiles; }\n\n"
+"} // namespace murmelo\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different "${OUTPUT}.tmp" "${OUTPUT}")
