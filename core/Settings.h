@@ -1,0 +1,21 @@
+// Per-user preferences that outlive the instance and the host's run.  Every
+// operation opens the store anew; nothing is cached here.  [any]
+#pragma once
+
+#include <string>
+
+namespace murmelo {
+
+constexpr char kSettingOscBasePort[] = "OSC Base Port";           // integer, default 7000
+constexpr char kSettingFloatingTooltip[] = "Enable floating tooltip"; // integer switch, default 0
+constexpr char kSettingSkin[] = "Skin";                           // text, default empty
+
+// The stored integer, or defaultValue when absent, unreadable or not a number.
+int readSettingInt(const char *name, int defaultValue);
+// Stores an integer, keeping every other value; false when it could not be written.
+bool writeSettingInt(const char *name, int value);
+// Replaces text with the stored text (at most 255 characters) and returns
+// true; leaves text unchanged and returns false when there is none.
+bool readSettingString(const char *name, std::string &text);
+
+} // namespace murmelo

@@ -1,0 +1,21 @@
+// The user's folders for skins and MIDI scripts.  Every call computes its
+// answer anew.  [any]
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace murmelo {
+
+// The user's application-data folder: $APPDATA when set, otherwise the
+// per-user data folder of the platform; empty when there is none.
+std::string getUserFolder();
+// The folder of skin `name` (…/Quorvane/Murmelo/Skins/name, or name.bundle),
+// or empty when neither can be opened.  Skin files lie under
+// folder + "/Contents/Resources/".
+std::string findSkinFolder(const std::string &name);
+// Appends the full paths of the readable "*.lua" files of the user's Scripts
+// folder (…/Quorvane/Murmelo/Scripts/), in the order the file system lists them.
+void listScripts(std::vector<std::string> &paths);
+
+} // namespace murmelo
