@@ -7,6 +7,7 @@
 #include "core/QrvAuBase.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace murmelo {
@@ -15,6 +16,8 @@ namespace murmelo {
 extern std::atomic<int> oscBasePort;
 
 constexpr int kMurmeloVersion = 0x00010100;
+
+class MurmeloLuaMIDIHelper;
 
 class QrvMurmelo : public QrvAuBase {
 public:
@@ -59,12 +62,14 @@ public:
     static bool getOthersGuiFlag(int offset, int flag);
 
     DisplayState &display() { return displayState; }
+    MurmeloLuaMIDIHelper *getMidiHost() { return midiHost.get(); }
 
 private:
     void resizeScratchBuffers(int frames);
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();
 
+    std::unique_ptr<MurmeloLuaMIDIHelper> midiHost;
     BlockParams blockParams{};
     BlockParams previousBlockParams{};
     bool blockParamsChanged = false;
