@@ -155,14 +155,17 @@ void LuaMIDIHelper::dispatch(MidiEventKind kind, std::int32_t key, const int *ar
     if (!state) return;
     const HandlerList &all = allList(kind);
     const std::size_t allCount = all.size();
-    for (std::size_t i = 0; i < allCount; ++i) callHandler(all[i], args, nargs, "a MIDI handler");
+    // Map nodes stay put when keys are added, so the keyed list found now
+    // stays valid while the handlers run.
     const HandlerMap *map = keyedMap(kind);
-    if (!map) return;
-    const auto found = map->find(key);
-    if (found == map->end()) return;
-    const HandlerList &keyed = found->second;
-    const std::size_t keyedCount = keyed.size();
-    for (std::size_t i = 0; i < keyedCount; ++i) callHandler(keyed[i], args, nargs, "a MIDI handler");
+    const HandlerList *keyed = nullptr;
+    if (map) {
+        const auto found = map->find(key);
+        if (found != map->end()) keyed = &found->second;
+    }
+    const std::size_t keyedCount = keyed ? keyed->size() : 0;
+    for (std::size_t i = 0; i < allCount; ++i) callHandler(all[i], args, nargs, "a MIDI handler");
+    for (std::size_t i = 0; i < keyedCount; ++i) callHandler((*keyed)[i], args, nargs, "a MIDI handler");
 }
 
 // Calls one handler under luaLock (held by the caller) with no results;
