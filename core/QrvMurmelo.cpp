@@ -2,6 +2,7 @@
 
 #include "core/CFString.h"
 #include "core/Kernel.h"
+#include "core/Settings.h"
 #include "midi/MurmeloLuaMIDIHelper.h"
 
 #include <algorithm>
@@ -81,6 +82,7 @@ void QrvMurmelo::startServices() {
     resizeScratchBuffers(blockSize);
     std::memset(&blockParams, 0, sizeof(blockParams));
     std::memset(&previousBlockParams, 0, sizeof(previousBlockParams));
+    oscBasePort.store(readSettingInt(kSettingOscBasePort, 7000), std::memory_order_relaxed);
 }
 
 void QrvMurmelo::stopServices() {}
