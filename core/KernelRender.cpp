@@ -32,11 +32,13 @@ template <> struct Lanes<4> {
     typedef float F __attribute__((vector_size(16)));
     typedef int I __attribute__((vector_size(16)));
     static constexpr int width = 4;
+    static MURMELO_ALWAYS_INLINE I iota() { return I{0, 1, 2, 3}; }
 };
 template <> struct Lanes<8> {
     typedef float F __attribute__((vector_size(32)));
     typedef int I __attribute__((vector_size(32)));
     static constexpr int width = 8;
+    static MURMELO_ALWAYS_INLINE I iota() { return I{0, 1, 2, 3, 4, 5, 6, 7}; }
 };
 
 template <class V> MURMELO_ALWAYS_INLINE V loadV(const void *p) {
@@ -46,11 +48,7 @@ template <class V> MURMELO_ALWAYS_INLINE V loadV(const void *p) {
 }
 template <class V> MURMELO_ALWAYS_INLINE void storeV(void *p, V v) { std::memcpy(p, &v, sizeof v); }
 
-template <class L> MURMELO_ALWAYS_INLINE typename L::I laneIndex(int base) {
-    typename L::I v;
-    for (int i = 0; i < L::width; ++i) v[i] = base + i;
-    return v;
-}
+template <class L> MURMELO_ALWAYS_INLINE typename L::I laneIndex(int base) { return L::iota() + base; }
 
 // floor(x) exactly as the library computes it, for every float: truncation
 // stepped down for negative non-integers, with x's sign kept so floor(-0)
@@ -67,15 +65,23 @@ template <class L> MURMELO_ALWAYS_INLINE typename L::F floorExact(typename L::F 
     return small ? signedT : x;
 }
 
-template <class L> MURMELO_ALWAYS_INLINE typename L::F fracExact(typename L::F t) { return t - floorExact<L>(t); }
+// frac(a + 0.25).  For a in [0, 1], t lies in [0.25, 1.25] and floor(t) is
+// 0 or 1: t - 0 is t, t - 1 is the same subtraction.
+template <class L, bool InRange> MURMELO_ALWAYS_INLINE typename L::F quarterOn(typename L::F a) {
+    const typename L::F t = a + 0.25f;
+    if constexpr (InRange)
+        return t >= 1.f ? t - 1.f : t;
+    else
+        return t - floorExact<L>(t);
+}
 
 // u at phases a, for the weight pair starting at Pair (or all five, Pair -1).
-template <class L, int Pair>
+template <class L, int Pair, bool InRange>
 MURMELO_ALWAYS_INLINE typename L::F shapeAt(typename L::F a, const float *w) {
     using F = typename L::F;
     const F a2 = a * a;
     if constexpr (Pair == 0)
-        return w[0] * shapeSine<F>(fracExact<L>(a + 0.25f)) + w[1] * shapeSawUp<F>(a, a2);
+        return w[0] * shapeSine<F>(quarterOn<L, InRange>(a)) + w[1] * shapeSawUp<F>(a, a2);
     else if constexpr (Pair == 1)
         return w[1] * shapeSawUp<F>(a, a2) + w[2] * shapeSawDown<F>(a, a2);
     else if constexpr (Pair == 2)
@@ -83,7 +89,7 @@ MURMELO_ALWAYS_INLINE typename L::F shapeAt(typename L::F a, const float *w) {
     else if constexpr (Pair == 3)
         return w[3] * shapeTri<F>(a, a2) + w[4] * shapeSquare<F>(a);
     else
-        return w[0] * shapeSine<F>(fracExact<L>(a + 0.25f)) + w[1] * shapeSawUp<F>(a, a2) +
+        return w[0] * shapeSine<F>(quarterOn<L, InRange>(a)) + w[1] * shapeSawUp<F>(a, a2) +
                w[2] * shapeSawDown<F>(a, a2) + w[3] * shapeTri<F>(a, a2) + w[4] * shapeSquare<F>(a);
 }
 
@@ -105,63 +111,71 @@ int weightPair(const float *w) {
 struct alignas(32) ChunkLanes {
     float phase[kChunk];
     int k[kChunk];
-    int kNext[kChunk];
     float f[kChunk];
-    float g[kChunk]; // 1 - f
     float y[kChunk];
 };
 
+template <class I> MURMELO_ALWAYS_INLINE bool anyLane(I mask) {
+    int any = 0;
+    for (unsigned i = 0; i < sizeof(I) / sizeof(int); ++i) any |= mask[i];
+    return any != 0;
+}
+
+// What pass 2 learns about a chunk.
+struct ChunkFlags {
+    bool outOfRange = false;   // a position needed the full modulo
+    bool readsOwnWrite = false; // a frame reads the position it writes
+};
+
 // Pass 2: read positions for `count` frames (a multiple of the width).
-template <class L, int Pair>
-MURMELO_ALWAYS_INLINE void positions(ChunkLanes &c, int count, int w, const BlockParams &set) {
+// The position is w - d modulo 65536.  For w - d in [-65536, 65536) that is
+// one conditional addition of 65536 (adding 0 otherwise turns -0 into +0, as
+// subtracting 0 x 65536 does); Full selects t - floor(t / 65536) x 65536,
+// needed only when a delay lies outside the delay line.  InRange: every phase
+// lies in [0, 1], so frac(a + 0.25) is a conditional subtraction.
+template <class L, int Pair, bool Full, bool InRange>
+MURMELO_ALWAYS_INLINE ChunkFlags positions(ChunkLanes &c, int count, int w, const BlockParams &set) {
     using F = typename L::F;
     using I = typename L::I;
     const float m = set.sweep, r = set.biasOffset;
+    I bad{}, own{};
     for (int i = 0; i < count; i += L::width) {
-        const F u = shapeAt<L, Pair>(loadV<F>(c.phase + i), set.shapeWeights);
+        const F u = shapeAt<L, Pair, InRange>(loadV<F>(c.phase + i), set.shapeWeights);
         const F d = m * (1.f - u) + r * (1.f + u);
-        const F p = __builtin_convertvector(laneIndex<L>(w + i) & kDelayMask, F) - d;
-        F q = p - floorExact<L>(p * kInverseDelayLength) * kDelayLengthF;
-        q = (q >= 0.f) & (q < kDelayLengthF) ? q : F{};
+        const I wv = laneIndex<L>(w + i) & kDelayMask;
+        const F p = __builtin_convertvector(wv, F) - d;
+        F q;
+        if constexpr (Full)
+            q = p - floorExact<L>(p * kInverseDelayLength) * kDelayLengthF;
+        else
+            q = p < 0.f ? p + kDelayLengthF : p + 0.f;
+        const I inside = (q >= 0.f) & (q < kDelayLengthF);
+        bad |= ~inside;
+        q = inside ? q : F{};
         const I k = __builtin_convertvector(q, I);
-        const F f = q - __builtin_convertvector(k, F);
+        own |= ((wv - k) & kDelayMask) <= 1;
         storeV(c.k + i, k);
-        storeV(c.kNext + i, (k + 1) & kDelayMask);
-        storeV(c.f + i, f);
-        storeV(c.g + i, 1.f - f);
+        storeV(c.f + i, q - __builtin_convertvector(k, F));
     }
+    return {anyLane(bad), anyLane(own)};
 }
 
-template <class L>
-MURMELO_ALWAYS_INLINE void positionsFor(ChunkLanes &c, int count, int w, const BlockParams &set, int pair) {
+template <class L, int Pair, bool InRange>
+MURMELO_ALWAYS_INLINE ChunkFlags positionsChecked(ChunkLanes &c, int count, int w, const BlockParams &set) {
+    ChunkFlags flags = positions<L, Pair, false, InRange>(c, count, w, set);
+    if (__builtin_expect(flags.outOfRange, 0)) flags = positions<L, Pair, true, InRange>(c, count, w, set);
+    return flags;
+}
+
+template <class L, bool InRange>
+MURMELO_ALWAYS_INLINE ChunkFlags positionsFor(ChunkLanes &c, int count, int w, const BlockParams &set, int pair) {
     switch (pair) {
-    case 0: positions<L, 0>(c, count, w, set); break;
-    case 1: positions<L, 1>(c, count, w, set); break;
-    case 2: positions<L, 2>(c, count, w, set); break;
-    case 3: positions<L, 3>(c, count, w, set); break;
-    default: positions<L, -1>(c, count, w, set); break;
+    case 0: return positionsChecked<L, 0, InRange>(c, count, w, set);
+    case 1: return positionsChecked<L, 1, InRange>(c, count, w, set);
+    case 2: return positionsChecked<L, 2, InRange>(c, count, w, set);
+    case 3: return positionsChecked<L, 3, InRange>(c, count, w, set);
+    default: return positionsChecked<L, -1, InRange>(c, count, w, set);
     }
-}
-
-// Pass 1: the phases used by each frame; returns the phase after the last.
-// With the increment in [0, 1) and the phase in [0, 1], frac is one
-// conditional subtraction (t - floor(t) for t in [0, 2)); the branch is
-// almost never taken, which keeps the serial chain to one addition.
-MURMELO_ALWAYS_INLINE float phaseRun(float phase, float inc, int n, float *out) {
-    if (inc >= 0.f && inc < 1.f && phase >= 0.f && phase <= 1.f) {
-        for (int i = 0; i < n; ++i) {
-            out[i] = phase;
-            const float t = phase + inc;
-            phase = __builtin_expect(t >= 1.f, 0) ? t - 1.f : t;
-        }
-    } else {
-        for (int i = 0; i < n; ++i) {
-            out[i] = phase;
-            const float t = phase + inc;
-            phase = t - std::floor(t);
-        }
-    }
-    return phase;
 }
 
 // One channel's running state through a pass.
@@ -173,15 +187,46 @@ struct PassChannel {
     float phase;
 };
 
-// Pass 3: reads and writes of the delay lines, frame by frame.
-template <int C> MURMELO_ALWAYS_INLINE void delayLoop(PassChannel *ch, ChunkLanes *lanes, int n, float feedback) {
+// Pass 1: the phases used by each frame, for all channels at once (their
+// serial chains overlap).  With the increment in [0, 1) and the phases in
+// [0, 1], frac is a conditional subtraction (t - floor(t) for t in [0, 2))
+// whose branch is almost never taken, so each chain is one addition per
+// frame.  Returns whether that held, i.e. every phase lies in [0, 1].
+template <int C> MURMELO_ALWAYS_INLINE bool phaseRun(PassChannel *ch, ChunkLanes *lanes, float inc, int n) {
+    bool fast = inc >= 0.f && inc < 1.f;
+    for (int c = 0; c < C; ++c) fast = fast && ch[c].phase >= 0.f && ch[c].phase <= 1.f;
+    if (fast) {
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < C; ++c) {
+                lanes[c].phase[i] = ch[c].phase;
+                const float t = ch[c].phase + inc;
+                ch[c].phase = __builtin_expect(t >= 1.f, 0) ? t - 1.f : t;
+            }
+        return true;
+    }
+    for (int c = 0; c < C; ++c)
+        for (int i = 0; i < n; ++i) {
+            lanes[c].phase[i] = ch[c].phase;
+            const float t = ch[c].phase + inc;
+            ch[c].phase = t - std::floor(t);
+        }
+    return false;
+}
+
+// Pass 3: reads and writes of the delay lines, frame by frame.  WriteFirst:
+// some frame reads the position it writes, so the input must be there first
+// (otherwise the final write alone leaves the same delay line).
+template <int C, bool WriteFirst>
+MURMELO_ALWAYS_INLINE void delayLoop(PassChannel *ch, ChunkLanes *lanes, int n, float feedback) {
     for (int i = 0; i < n; ++i) {
         for (int c = 0; c < C; ++c) {
             float *delay = ch[c].delay;
             const int w = ch[c].w;
             const float x = ch[c].input[i];
-            delay[w] = x;
-            const float y = delay[lanes[c].k[i]] * lanes[c].g[i] + delay[lanes[c].kNext[i]] * lanes[c].f[i];
+            if (WriteFirst) delay[w] = x;
+            const int k = lanes[c].k[i];
+            const float f = lanes[c].f[i];
+            const float y = delay[k] * (1.f - f) + delay[(k + 1) & kDelayMask] * f;
             delay[w] = x + feedback * y;
             lanes[c].y[i] = y;
             ch[c].w = (w + 1) & kDelayMask;
@@ -207,12 +252,18 @@ MURMELO_ALWAYS_INLINE void renderPass(PassChannel *ch, int n, const BlockParams 
     for (int done = 0; done < n; done += kChunk) {
         const int len = n - done < kChunk ? n - done : kChunk;
         const int padded = (len + L::width - 1) / L::width * L::width;
+        const bool inRange = phaseRun<C>(ch, lanes, inc, len);
+        bool readsOwnWrite = false;
         for (int c = 0; c < C; ++c) {
-            ch[c].phase = phaseRun(ch[c].phase, inc, len, lanes[c].phase);
             for (int i = len; i < padded; ++i) lanes[c].phase[i] = 0.f;
-            positionsFor<L>(lanes[c], padded, ch[c].w, set, pair);
+            const ChunkFlags flags = inRange ? positionsFor<L, true>(lanes[c], padded, ch[c].w, set, pair)
+                                             : positionsFor<L, false>(lanes[c], padded, ch[c].w, set, pair);
+            readsOwnWrite = readsOwnWrite || flags.readsOwnWrite;
         }
-        delayLoop<C>(ch, lanes, len, set.feedback);
+        if (readsOwnWrite)
+            delayLoop<C, true>(ch, lanes, len, set.feedback);
+        else
+            delayLoop<C, false>(ch, lanes, len, set.feedback);
         for (int c = 0; c < C; ++c) {
             mix<L>(lanes[c].y, ch[c].input, ch[c].output, len, wet, dry);
             ch[c].input += len;

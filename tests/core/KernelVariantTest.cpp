@@ -114,6 +114,8 @@ std::vector<BlockParams> parameterSets() {
         params(1.66f, 32767.5f, 0.2f, 5041.f, 0.94f, 0.06f),
         params(-0.5f, 40.f, 0.5f, 1.f, 0.f, -0.7f),    // shape and spread outside their ranges
         params(6.f, 40.f, 2.f, 30000.f, 0.5f, 1.3f),   // bias beyond 1, increment beyond 0.5
+        params(0.5f, 300.f, 0.2f, 50000.f, 0.1f, 0.3f), // increment beyond 1
+        params(3.5f, 300.f, 0.2f, -7.f, 0.1f, 0.3f),    // running backwards
     };
     BlockParams spread = params(0.f, 100.f, 0.1f, 3.f, 0.3f, 0.1f);
     const float weights[5] = {0.2f, 0.3f, 0.1f, 0.25f, 0.15f}; // not from the shape rule
