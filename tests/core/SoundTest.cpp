@@ -218,6 +218,29 @@ TEST(Sound, ANewSampleRateTakesEffectAtTheNextBlock) {
     EXPECT_FLOAT_EQ(rig.displayedSweepMs(), 1.f);
 }
 
+TEST(Sound, NonsenseValuesAndRatesNeitherCrashNorStick) {
+    Rig rig;
+    ASSERT_TRUE(rig);
+    // Hosts may send normalised values outside 0..1 (the mapping does not
+    // clamp), and a sample rate of 0: read positions and phases become
+    // nonsense, yet every read stays inside the delay line.
+    const float wild[][2] = {{kBias, 50.f},     {kShape, -3.f},        {kDepthCoarse, 1e6f},
+                             {kSpread, -7.5f},  {kSpeedCoarse, 3.f},  {kFeedback, 10.f},
+                             {kDepthLfoDepth, 1e3f}, {kSpeedLfoDepth, -4.f}};
+    for (const auto &w : wild) rig.plugin->setParameter(static_cast<int>(w[0]), w[1]);
+    for (int b = 0; b < 40; ++b) rig.process(noise(kBlock, b));
+    rig.setSampleRate(0.f);
+    for (int b = 0; b < 4; ++b) rig.process(noise(kBlock, b));
+    // Back to sense: within two delay lines' worth of audio it sounds again.
+    rig.setSampleRate(44100.f);
+    rig.useProgram(8);
+    for (int b = 0; b < 300; ++b) rig.process(noise(kBlock, b));
+    const Stereo out = rig.process(noise(kBlock, 1000));
+    for (int i = 0; i < kBlock; ++i) ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
+    EXPECT_NE(out.left[100], 0.f);
+    EXPECT_TRUE(std::isfinite(rig.displayedSweepMs()));
+}
+
 // Every factory program, with parameter, level, program and sample-rate
 // changes and blocks longer than the scratch buffers, bit for bit.
 TEST(Sound, EveryFactoryProgramMatchesTheLiteralTranscription) {
