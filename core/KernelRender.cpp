@@ -3,13 +3,12 @@
 // functions, so each is compiled for its own target and no code compiled for
 // a newer instruction set can leak into the plain one.
 //
-// A block is rendered in chunks of kChunk frames, each in four passes:
+// A block is rendered in chunks of kChunk frames, each in three passes:
 //   1. main-LFO phases (scalar: each phase is rounded from the one before),
 //   2. read positions and interpolation weights (vectors; only the shape
 //      curves whose weights can be non-zero are evaluated),
-//   3. the delay-line reads and writes (scalar, both channels interleaved:
-//      a read may see the sample written the same frame),
-//   4. the output mix (vectors).
+//   3. the delay-line reads and writes and the output (scalar, both channels
+//      interleaved: a read may see the sample written the same frame).
 // Skipping curves with weight exactly 0 changes at most the sign of a zero u,
 // which 1 - u and 1 + u do not see, so the delays are the same floats.
 #include "core/KernelRender.h"
@@ -112,7 +111,6 @@ struct alignas(32) ChunkLanes {
     float phase[kChunk];
     int k[kChunk];
     float f[kChunk];
-    float y[kChunk];
 };
 
 template <class I> MURMELO_ALWAYS_INLINE bool anyLane(I mask) {
@@ -213,11 +211,11 @@ template <int C> MURMELO_ALWAYS_INLINE bool phaseRun(PassChannel *ch, ChunkLanes
     return false;
 }
 
-// Pass 3: reads and writes of the delay lines, frame by frame.  WriteFirst:
+// Pass 3: reads and writes of the delay lines and the output, frame by frame.  WriteFirst:
 // some frame reads the position it writes, so the input must be there first
 // (otherwise the final write alone leaves the same delay line).
 template <int C, bool WriteFirst>
-MURMELO_ALWAYS_INLINE void delayLoop(PassChannel *ch, ChunkLanes *lanes, int n, float feedback) {
+MURMELO_ALWAYS_INLINE void delayLoop(PassChannel *ch, ChunkLanes *lanes, int n, float feedback, float wet, float dry) {
     for (int i = 0; i < n; ++i) {
         for (int c = 0; c < C; ++c) {
             float *delay = ch[c].delay;
@@ -228,18 +226,10 @@ MURMELO_ALWAYS_INLINE void delayLoop(PassChannel *ch, ChunkLanes *lanes, int n, 
             const float f = lanes[c].f[i];
             const float y = delay[k] * (1.f - f) + delay[(k + 1) & kDelayMask] * f;
             delay[w] = x + feedback * y;
-            lanes[c].y[i] = y;
+            ch[c].output[i] = wet * y + dry * x;
             ch[c].w = (w + 1) & kDelayMask;
         }
     }
-}
-
-// Pass 4: out = wet y + dry x.
-template <class L> MURMELO_ALWAYS_INLINE void mix(const float *y, const float *x, float *out, int n, float wet, float dry) {
-    using F = typename L::F;
-    int i = 0;
-    for (; i + L::width <= n; i += L::width) storeV(out + i, wet * loadV<F>(y + i) + dry * loadV<F>(x + i));
-    for (; i < n; ++i) out[i] = wet * y[i] + dry * x[i];
 }
 
 // R over n frames for C channels; leaves the end phases and write indices in ch.
@@ -261,11 +251,10 @@ MURMELO_ALWAYS_INLINE void renderPass(PassChannel *ch, int n, const BlockParams 
             readsOwnWrite = readsOwnWrite || flags.readsOwnWrite;
         }
         if (readsOwnWrite)
-            delayLoop<C, true>(ch, lanes, len, set.feedback);
+            delayLoop<C, true>(ch, lanes, len, set.feedback, wet, dry);
         else
-            delayLoop<C, false>(ch, lanes, len, set.feedback);
+            delayLoop<C, false>(ch, lanes, len, set.feedback, wet, dry);
         for (int c = 0; c < C; ++c) {
-            mix<L>(lanes[c].y, ch[c].input, ch[c].output, len, wet, dry);
             ch[c].input += len;
             ch[c].output += len;
         }
