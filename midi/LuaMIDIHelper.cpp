@@ -83,6 +83,10 @@ void LuaMIDIHelper::createState() {
 int LuaMIDIHelper::setUpState(lua_State *L) {
     auto *self = static_cast<LuaMIDIHelper *>(lua_touserdata(L, 1));
     luaL_openlibs(L);
+    // The interpreter runs __gc metamethods with hooks off, so an endless
+    // one could not be stopped; newproxy is the only way a script makes one.
+    lua_pushnil(L);
+    lua_setglobal(L, "newproxy");
     registerPrint(L);
     registerMidiApi(L);
     luaL_newmetatable(L, kTimerMetatable);

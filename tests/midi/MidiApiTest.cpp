@@ -37,6 +37,8 @@ requestNoteOn(1, function()
   log(getParameterName(2), getParameterName('7'))
   log(isParameterUsed(15), isParameterUsed('Bias'), getNumParameters())
   log(isMac, isWin, isVST, isAU, majorVersion, minorVersion, dotVersion, version)
+  log(type(string.format), type(io.open), type(os.time), type(coroutine.create), type(table.concat),
+      type(math.log), type(debug.traceback), type(newproxy))
 end)
 )");
     auto plugin = load();
@@ -45,7 +47,8 @@ end)
     plugin->sendMidi(noteOn(1, 1, 1));
     EXPECT_EQ(logLines(), (Lines{"12", "13", "14", "15", "0.10000000149012", "10 15 0", "0.5 20", "-100 100",
                                  "8 17 1", "Speed (superfine) Shape", "true true 16",
-                                 "false true true false 1 1 0 10100"}));
+                                 "false true true false 1 1 0 10100",
+                                 "function function function function function function function nil"}));
     EXPECT_EQ(plugin->parameterDisplay(10), "15.00");
     EXPECT_EQ(plugin->countCalls(vst2::audioMasterUpdateDisplay), 5);
 }
