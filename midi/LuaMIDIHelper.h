@@ -78,7 +78,8 @@ public:
 
     // For the OSC server: the lock to hold while using the interpreter, and
     // the protected call to enter it with (under that lock, with the
-    // runaway-script budget).  Returns lua_pcall's status.
+    // runaway-script budget; the interpreter must exist, see getLuaState).
+    // Returns lua_pcall's status.
     std::recursive_mutex &getLuaLock() { return luaLock; }
     int protectedCall(int nargs, int nresults, bool *ranTooLong = nullptr);
 
