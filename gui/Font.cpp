@@ -72,13 +72,25 @@ AtlasGlyph::AtlasGlyph(FT_GlyphSlot slot, GlyphAtlas &atlas, Font::Face &owner)
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0 || slot->format != FT_GLYPH_FORMAT_BITMAP) return;
     const FT_Bitmap &bitmap = slot->bitmap;
     const int w = int(bitmap.width), h = int(bitmap.rows), pitch = bitmap.pitch;
-    // A negative pitch stores the bottom row first.
-    const unsigned char *topRow = pitch >= 0 ? bitmap.buffer : bitmap.buffer + std::ptrdiff_t(h - 1) * -pitch;
-    if (w == 0 || h == 0 || !atlas.add(topRow, w, h, pitch, atlasX, atlasY)) return;
-    left = slot->bitmap_left;
-    top = slot->bitmap_top;
-    width = w;
-    height = h;
+    if (w == 0 || h == 0) return;
+    // Shown at half size, a glyph is only sharp and whole when every output
+    // pixel covers exactly 2 x 2 texels: linear filtering then averages them.
+    // So the bitmap is padded to start at an even offset from the pen and to
+    // have an even size, and emit() puts the quad on whole pixels.
+    const int padLeft = slot->bitmap_left & 1, padTop = slot->bitmap_top & 1;
+    const int paddedW = (w + padLeft + 1) & ~1, paddedH = (h + padTop + 1) & ~1;
+    std::vector<unsigned char> padded(std::size_t(paddedW) * paddedH, 0);
+    for (int row = 0; row < h; ++row) {
+        // A negative pitch stores the bottom row first.
+        const unsigned char *src =
+            bitmap.buffer + std::ptrdiff_t(pitch >= 0 ? row : h - 1 - row) * (pitch >= 0 ? pitch : -pitch);
+        std::copy(src, src + w, &padded[std::size_t(row + padTop) * paddedW + padLeft]);
+    }
+    if (!atlas.add(padded.data(), paddedW, paddedH, paddedW, atlasX, atlasY)) return;
+    left = slot->bitmap_left - padLeft;
+    top = slot->bitmap_top + padTop;
+    width = paddedW;
+    height = paddedH;
 }
 
 const FTPoint &AtlasGlyph::Render(const FTPoint &pen, int) {
@@ -88,9 +100,9 @@ const FTPoint &AtlasGlyph::Render(const FTPoint &pen, int) {
 
 void AtlasGlyph::emit(const FTPoint &pen) {
     Font::Face::Sink &sink = *owner.sink;
-    const float x0 = sink.x + float(pen.X() + left) * 0.5f;
-    const float y1 = sink.y + float(pen.Y() + top) * 0.5f;
-    const float x1 = x0 + width * 0.5f, y0 = y1 - height * 0.5f;
+    const float x0 = sink.x + std::floor(float(pen.X() + left) * 0.5f + 0.5f);
+    const float y1 = sink.y + std::floor(float(pen.Y() + top) * 0.5f + 0.5f);
+    const float x1 = x0 + width / 2, y0 = y1 - height / 2;
     const float s0 = float(atlasX) / atlas.width(), s1 = float(atlasX + width) / atlas.width();
     const float t0 = float(atlasY) / atlas.height(), t1 = float(atlasY + height) / atlas.height();
     const float quad[20] = {s0, t0, x0, y1, 0, s0, t1, x0, y0, 0, s1, t1, x1, y0, 0, s1, t0, x1, y1, 0};

@@ -98,13 +98,12 @@ TEST_F(EditorPixels, KnobPointerFollowsTheValue) {
 
 TEST_F(EditorPixels, KnobColoursFollowTheUnitCode) {
     // Unlit, the centre of a knob shows exactly its colour.
-    setenv("MURMELO_GL_DISABLE", "arbvp", 1);
+    testing_support::ScopedEnv disable("MURMELO_GL_DISABLE", "arbvp");
     OpenEditor e(x);
     const int units[5] = {murmelo::kUnitBoolean, murmelo::kUnitMilliseconds, 11, 14, 10};
     for (int k = 0; k < 5; ++k) e.manager->parameter(9 + k).unit = units[k];
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
-    unsetenv("MURMELO_GL_DISABLE");
     EXPECT_EQ(t.renderer->programName(), 0u) << "without ARB vertex programs the knobs are drawn unlit";
     const Image image = e.grab();
     const Rgb expected[5] = {rgb(0.7f, 0.7f, 0.8f), rgb(0.8f, 0.1f, 0.9f), rgb(0.1f, 0.6f, 0.3f), rgb(1.0f, 0.2f, 0.2f),

@@ -167,7 +167,12 @@ std::string saveArtefact(const Image &image, const std::string &name) {
 // ---- XHost ----
 
 XHost::XHost() {
-    dpy = XOpenDisplay(nullptr);
+    // The server may be resetting after the last client of an earlier test
+    // left; give it a moment.
+    for (int attempt = 0; attempt < 50 && !dpy; ++attempt) {
+        dpy = XOpenDisplay(nullptr);
+        if (!dpy) sleepMs(40);
+    }
     if (!dpy) ADD_FAILURE() << "these tests need an X display: run them under xvfb-run";
 }
 

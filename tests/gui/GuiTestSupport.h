@@ -6,6 +6,7 @@
 
 #include "core/QrvMurmelo.h"
 #include "gui/Manager.h"
+#include "tests/support/TestSupport.h"
 #include "vst2/AudioEffect.h"
 
 #include <atomic>
@@ -163,6 +164,9 @@ public:
     static QV::Point centreOf(const QV::UIElement &element);
 
     XHost &x;
+    // Preferences of the user running the tests stay out of the way.
+    testing_support::TempDir config;
+    testing_support::ScopedEnv configEnv{"XDG_CONFIG_HOME", config.path()};
     TestEffect effect;
     vst2::AEffEditor editor;
     std::unique_ptr<QV::Manager> manager;
