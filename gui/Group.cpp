@@ -24,7 +24,8 @@ void Group::setOffset(float x, float y, float z) {
 void Group::draw() {
     glPushMatrix();
     glTranslatef(ox, oy, oz);
-    for (UIElement *child : items) child->draw();
+    for (UIElement *child : items)
+        if (child->isVisible()) child->draw(); // hidden elements draw nothing
     glPopMatrix();
 }
 
@@ -51,7 +52,8 @@ UIElement *Group::hitTest(Point p) {
     if (!isVisible()) return nullptr;
     const Point local{p.x - ox, p.y - oy};
     for (UIElement *child : items)
-        if (UIElement *hit = child->hitTest(local)) return hit;
+        if (child->isVisible())
+            if (UIElement *hit = child->hitTest(local)) return hit;
     if (owner.hoverTesting() && ownBox().contains(p)) return this;
     return nullptr;
 }

@@ -14,13 +14,20 @@ int StaticText::addRun(const std::string &text, float x, float y, const AtomicCo
     run->colour = colour;
     run->x = x;
     run->y = y;
+    std::lock_guard<std::mutex> guard(runsLock);
     runs.push_back(std::move(run));
     dirty = true;
     return int(runs.size()) - 1;
 }
 
 void StaticText::setRunVisible(int index, bool visible) {
+    std::lock_guard<std::mutex> guard(runsLock);
     if (index >= 0 && index < int(runs.size())) runs[std::size_t(index)]->visible.store(visible);
+}
+
+int StaticText::runCount() {
+    std::lock_guard<std::mutex> guard(runsLock);
+    return int(runs.size());
 }
 
 void StaticText::initGL() { layout(); }

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
     int addRun(const std::string &text, float x, float y, const AtomicColour *colour);
     // [any]
     void setRunVisible(int index, bool visible);
-    int runCount() const { return int(runs.size()); }
+    int runCount();
 
     void initGL() override;
     void draw2D() override;
@@ -43,6 +44,9 @@ private:
     void layout();
 
     Manager &manager;
+    // Guards the list itself against setRunVisible from the UI thread while
+    // the render thread adds runs; drawing needs no lock (same thread as adding).
+    std::mutex runsLock;
     std::vector<std::unique_ptr<Run>> runs;
     std::vector<float> vertices;
     bool dirty = true;

@@ -11,7 +11,10 @@
 //   were added, so later children draw over earlier ones.  The knob renderer
 //   and the static text batch draw after the whole tree.
 // - Hit-test order is the same order: the first child (in adding order) that
-//   reports a hit wins.  Hidden groups are never hit.
+//   reports a hit wins.
+// - Hidden elements (setVisible(false); a group passes its flag on to its
+//   children) are neither drawn nor hit, and the knob renderer skips hidden
+//   knobs.
 // - Threads: construction, input (mouse*, keyChar, endEditing), hitTest and
 //   parameterChanged run on the host's UI thread; draw, drawSecondPass,
 //   prepare, prepareMore and drawLabel on the render thread.  Fields both

@@ -44,7 +44,7 @@ ZephKnob::ZephKnob(int parameterIndex, Manager &manager, ZephKnobRenderer *rende
     : Knob(parameterIndex, manager), renderer(renderer), knobColour(colourForUnit(param.unit)), labelText(label) {
     box = {x, y, 0, x + size, y + size, 0};
     if (param.unit == kUnitRelativeSemitones) stepped = true;
-    if (renderer) entry = renderer->addKnob(knobColour, 0);
+    if (renderer) entry = renderer->addKnob(knobColour, 0, this);
 }
 
 void ZephKnob::getBounds(Box &b) const {

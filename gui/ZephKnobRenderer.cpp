@@ -1,6 +1,7 @@
 #include "gui/ZephKnobRenderer.h"
 
 #include "gui/GL.h"
+#include "gui/UIElement.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,9 +17,10 @@ ZephKnobRenderer::ZephKnobRenderer(Manager &manager) : manager(manager) {
     }
 }
 
-int ZephKnobRenderer::addKnob(Colour colour, float angle) {
+int ZephKnobRenderer::addKnob(Colour colour, float angle, const UIElement *knob) {
     auto entry = std::make_unique<Entry>();
     entry->colour = colour;
+    entry->knob = knob;
     entry->angle.store(angle, std::memory_order_relaxed);
     entries.push_back(std::move(entry));
     return int(entries.size()) - 1;
@@ -113,7 +115,10 @@ void ZephKnobRenderer::draw2D() {
         glEnable(GL_VERTEX_PROGRAM_ARB);
     }
     glInterleavedArrays(GL_C4F_N3F_V3F, 0, vertices.data());
-    for (int k = 0; k < builtKnobs; ++k) glDrawArrays(GL_TRIANGLE_FAN, k * kVerticesPerKnob, kVerticesPerKnob);
+    for (int k = 0; k < builtKnobs; ++k) {
+        const UIElement *knob = entries[std::size_t(k)]->knob;
+        if (!knob || knob->isVisible()) glDrawArrays(GL_TRIANGLE_FAN, k * kVerticesPerKnob, kVerticesPerKnob);
+    }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -19,13 +19,15 @@
 namespace QV {
 
 class Manager;
+class UIElement;
 
 class ZephKnobRenderer : public Effect {
 public:
     explicit ZephKnobRenderer(Manager &manager);
 
-    // [ui] Appends a knob with zero geometry; returns its index.
-    int addKnob(Colour colour, float angle);
+    // [ui] Appends a knob with zero geometry; returns its index.  A knob
+    // element given here is skipped while it is hidden.
+    int addKnob(Colour colour, float angle, const UIElement *knob = nullptr);
     // [render] Centre and radius, from the knob's prepare.
     void setGeometry(int knob, float centreX, float centreY, float radius);
     // [any] Radians, positive clockwise, 0 pointing up.
@@ -49,6 +51,7 @@ private:
     };
     struct Entry {
         Colour colour;
+        const UIElement *knob = nullptr;
         float centreX = 0, centreY = 0, radius = 0;
         std::atomic<float> angle{0};
         float builtAngle = 0; // render thread: the angle the vertices show

@@ -162,3 +162,46 @@ TEST_F(EditorPixels, BannerShowsTheHoveredParameter) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EditorPixels, HiddenGroupsVanishWithTheirKnobsAndFields) {
+    OpenEditor e(x);
+    StandardTree &t = e.buildStandardTree();
+    ASSERT_TRUE(e.open());
+    const QV::Box g = t.speedGroup->windowBounds();
+    auto ink = [&] {
+        return e.grab().countDifferent(int(g.minX) + 2, int(g.minY) + 2, int(g.maxX) - 2, int(g.maxY) - 2,
+                                       kBackground, 12);
+    };
+    EXPECT_GT(ink(), 500);
+    t.speedGroup->setVisible(false);
+    e.manager->requestLabelRedraw();
+    ASSERT_TRUE(e.waitFrames(3));
+    EXPECT_EQ(ink(), 0) << "no outline, knob, field or label of the hidden group";
+    const QV::Point k = OpenEditor::centreOf(*t.speedKnob);
+    e.press(k.x, k.y);
+    EXPECT_FALSE(e.manager->isTracking()) << "hidden knobs are not hit";
+    e.release();
+}
+
+TEST_F(EditorPixels, TheInfoDisplayShowsTheLiveValues) {
+    OpenEditor e(x);
+    e.buildStandardTree();
+    ASSERT_TRUE(e.open());
+    const Image before = e.grab();
+    e.effect.display().speedHz.store(12.3456f);
+    e.effect.display().sweepMs.store(7.5f);
+    ASSERT_TRUE(e.waitFrames(3));
+    const Image after = e.grab();
+    int changedSpeed = 0, changedDepth = 0;
+    for (int y = 200; y < 220; ++y)
+        for (int x0 = 20; x0 < 300; ++x0) {
+            const bool changed = !near(before.at(x0, y), after.at(x0, y), 20);
+            (x0 < 185 ? changedSpeed : changedDepth) += changed;
+        }
+    EXPECT_GT(changedSpeed, 10) << "\"Speed: 12.3456Hz\"";
+    EXPECT_GT(changedDepth, 10) << "\"Depth: 7.50ms\"";
+}
+
+} // namespace
