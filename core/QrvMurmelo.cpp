@@ -66,8 +66,6 @@ QrvMurmelo::~QrvMurmelo() {
     }
 }
 
-AUKernelBase *QrvMurmelo::createKernel() { return nullptr; }
-
 void QrvMurmelo::startServices() {
     speedLfoPhase = 0.f;
     depthLfoPhase = 0.f;
@@ -78,12 +76,6 @@ void QrvMurmelo::startServices() {
 }
 
 void QrvMurmelo::stopServices() {}
-
-void QrvMurmelo::resizeScratchBuffers(int frames) {
-    const std::size_t n = frames > 0 ? static_cast<std::size_t>(frames) : 0;
-    oldOutput.assign(n, 0.f);
-    oldDelayWrites.assign(n, 0.f);
-}
 
 void QrvMurmelo::resume() { wantEvents(1); }
 
@@ -106,11 +98,6 @@ void QrvMurmelo::setProgram(vst2::VstInt32 program) {
 }
 
 void QrvMurmelo::applyOscPortOffset() {}
-
-void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
-    QrvAuBase::processReplacing(inputs, outputs, frames);
-    previousBlockParams = blockParams;
-}
 
 void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     if (!isParameterIndex(index)) return;
