@@ -16,7 +16,8 @@ bool isSteppedUnit(int unit) {
 
 } // namespace
 
-Control::Control(int parameterIndex, Manager &manager) : ControlBase(manager), param(manager.parameter(parameterIndex)) {
+Control::Control(int parameterIndex, Manager &manager)
+    : ControlBase(manager), param(manager.parameter(parameterIndex)) {
     manager.bindControl(this, param);
     stepped = isSteppedUnit(param.unit);
 }

@@ -142,7 +142,8 @@ float Font::descender() const { return face ? face->Descender() * 0.5f : 0.f; }
 void Font::preloadGlyphs() {
     if (!face) return;
     char all[96];
-    for (int c = 32; c <= 126; ++c) all[c - 32] = char(c);
+    for (int c = 32; c <= 126; ++c)
+        all[c - 32] = char(c);
     all[95] = 0;
     std::lock_guard<std::mutex> guard(glyphLock());
     face->Advance(all);

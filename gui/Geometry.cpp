@@ -35,8 +35,7 @@ Colour AtomicColour::load() const {
 }
 
 Colour fadeTowards(Colour c, Colour t) {
-    return {0.15f * t.r + 0.85f * c.r, 0.15f * t.g + 0.85f * c.g, 0.15f * t.b + 0.85f * c.b,
-            0.15f * t.a + 0.85f * c.a};
+    return {0.15f * t.r + 0.85f * c.r, 0.15f * t.g + 0.85f * c.g, 0.15f * t.b + 0.85f * c.b, 0.15f * t.a + 0.85f * c.a};
 }
 
 } // namespace QV

@@ -9,7 +9,8 @@ namespace {
 
 int powerOfTwoAtLeast(int n) {
     int p = 64;
-    while (p < n && p < GlyphAtlas::kMaxHeight) p *= 2;
+    while (p < n && p < GlyphAtlas::kMaxHeight)
+        p *= 2;
     return p;
 }
 

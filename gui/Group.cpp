@@ -32,13 +32,15 @@ void Group::draw() {
 void Group::drawSecondPass() {
     glPushMatrix();
     glTranslatef(ox, oy, oz);
-    for (UIElement *child : items) child->drawSecondPass();
+    for (UIElement *child : items)
+        child->drawSecondPass();
     glPopMatrix();
 }
 
 Box Group::childrenBounds() const {
     Box b = Box::empty();
-    for (const UIElement *child : items) child->getBounds(b);
+    for (const UIElement *child : items)
+        child->getBounds(b);
     return b;
 }
 
@@ -60,7 +62,8 @@ UIElement *Group::hitTest(Point p) {
 
 void Group::setVisible(bool flag) {
     UIElement::setVisible(flag);
-    for (UIElement *child : items) child->setVisible(flag);
+    for (UIElement *child : items)
+        child->setVisible(flag);
 }
 
 NamedGroup::NamedGroup(Manager &manager, const std::string &title)
@@ -76,9 +79,7 @@ void NamedGroup::getBounds(Box &box) const {
     box.unite(b);
 }
 
-Box NamedGroup::ownBox() const {
-    return windowBoxReady.load(std::memory_order_acquire) ? windowBox : Box::empty();
-}
+Box NamedGroup::ownBox() const { return windowBoxReady.load(std::memory_order_acquire) ? windowBox : Box::empty(); }
 
 void NamedGroup::prepare() {
     const Box b = windowBounds();
@@ -111,15 +112,16 @@ void NamedGroup::makeOutline(float t) {
 void NamedGroup::draw() {
     if (!isVisible()) return;
     Group::draw();
-    const Colour target =
-        active.load(std::memory_order_relaxed) ? Manager::groupActiveColour().load() : Manager::groupInactiveColour().load();
+    const Colour target = active.load(std::memory_order_relaxed) ? Manager::groupActiveColour().load()
+                                                                 : Manager::groupInactiveColour().load();
     const Colour c = fadeTowards(current.load(), target);
     current.store(c);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(c.r, c.g, c.b, c.a);
     glBegin(GL_LINE_STRIP);
-    for (const Point &p : outline) glVertex2f(p.x, p.y);
+    for (const Point &p : outline)
+        glVertex2f(p.x, p.y);
     glEnd();
     glDisable(GL_BLEND);
 }

@@ -39,7 +39,8 @@ ParameterDescriptor describe(int index, murmelo::QrvAuBase *effect) {
 Manager::Manager(vst2::AEffEditor &owner)
     : owner(owner), fx(dynamic_cast<murmelo::QrvAuBase *>(owner.getEffect())), binding(deliverToControl, this) {
     setFloatingTooltip(murmelo::readSettingInt(murmelo::kSettingFloatingTooltip, 0) != 0);
-    for (int i = 0; i < murmelo::kNumParameters; ++i) descriptors[i] = describe(i, fx);
+    for (int i = 0; i < murmelo::kNumParameters; ++i)
+        descriptors[i] = describe(i, fx);
     if (fx) live = static_cast<const murmelo::DisplayState *>(fx->getDisplayState());
     root = new Group(*this);
     batch = addEffect(std::make_unique<StaticText>(*this));
@@ -122,7 +123,8 @@ void Manager::queueParameterChange(int index, float value) { binding.queue(index
 void Manager::loadDefaultHints() {
     std::lock_guard<std::mutex> guard(hintsLock);
     int id = -2;
-    for (const std::string &text : defaultHints()) hints[id--] = text;
+    for (const std::string &text : defaultHints())
+        hints[id--] = text;
 }
 
 int Manager::addHint(const std::string &text) {

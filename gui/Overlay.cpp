@@ -36,7 +36,8 @@ void RenderThread::overlay() {
     drawBanner();
     m.rootGroup().draw();
     glDepthMask(GL_FALSE);
-    for (const auto &effect : m.effectList()) effect->draw2D();
+    for (const auto &effect : m.effectList())
+        effect->draw2D();
     drawTooltip();
 }
 

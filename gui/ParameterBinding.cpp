@@ -3,8 +3,10 @@
 namespace QV {
 
 ParameterBinding::ParameterBinding(Callback callback, void *user) : callback(callback), user(user) {
-    for (auto &count : boundCount) count.store(0, std::memory_order_relaxed);
-    for (auto &value : pendingValue) value.store(0.f, std::memory_order_relaxed);
+    for (auto &count : boundCount)
+        count.store(0, std::memory_order_relaxed);
+    for (auto &value : pendingValue)
+        value.store(0.f, std::memory_order_relaxed);
 }
 
 bool ParameterBinding::bind(Control *control, const ParameterDescriptor &parameter) {
@@ -33,7 +35,8 @@ void ParameterBinding::flush() {
 
 void ParameterBinding::deliver(int index, float value) {
     if (!murmelo::isParameterIndex(index)) return;
-    for (Control *control : bound[index]) callback(user, control, index, value);
+    for (Control *control : bound[index])
+        callback(user, control, index, value);
 }
 
 } // namespace QV

@@ -54,7 +54,8 @@ bool RenderThread::start() {
 void RenderThread::main() {
     initGL();
     for (;;) {
-        for (const auto &effect : m.effectList()) effect->tick();
+        for (const auto &effect : m.effectList())
+            effect->tick();
         frame();
         countCpu();
         const int signalled = platform::waitForAny({&quit, &redrawLabels}, kFrameMs);
@@ -86,13 +87,18 @@ void RenderThread::initGL() {
 void RenderThread::prepareScene() {
     glDisable(GL_MULTISAMPLE);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-    for (const auto &texture : m.textures()) loadTexture(*texture);
+    for (const auto &texture : m.textures())
+        loadTexture(*texture);
     preloadGlyphs(m.mainFont());
     preloadGlyphs(m.textFieldFont());
-    for (const auto &font : m.extraFonts()) preloadGlyphs(font.get());
-    for (const auto &element : m.elements()) element->prepare();
-    for (const auto &element : m.elements()) element->prepareMore();
-    for (const auto &effect : m.effectList()) effect->initGL();
+    for (const auto &font : m.extraFonts())
+        preloadGlyphs(font.get());
+    for (const auto &element : m.elements())
+        element->prepare();
+    for (const auto &element : m.elements())
+        element->prepareMore();
+    for (const auto &effect : m.effectList())
+        effect->initGL();
     m.initGL();
 }
 
@@ -194,7 +200,8 @@ void RenderThread::perspectivePass() {
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, materialSpecular);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
-    for (const auto &effect : m.effectList()) effect->draw3D();
+    for (const auto &effect : m.effectList())
+        effect->draw3D();
 }
 
 void RenderThread::labelPass() {
@@ -210,11 +217,14 @@ void RenderThread::labelPass() {
 
 void RenderThread::teardownGL() {
     surface.makeCurrent();
-    for (const auto &texture : m.textures()) unloadTexture(*texture);
+    for (const auto &texture : m.textures())
+        unloadTexture(*texture);
     for (Font *font : {m.mainFont(), m.labelFont(), m.textFieldFont()})
         if (font) font->release();
-    for (const auto &font : m.extraFonts()) font->release();
-    for (const auto &effect : m.effectList()) effect->cleanupGL();
+    for (const auto &font : m.extraFonts())
+        font->release();
+    for (const auto &effect : m.effectList())
+        effect->cleanupGL();
     m.cleanupGL();
     if (labelTextureName) glDeleteTextures(1, &labelTextureName);
     if (framebuffer) glDeleteFramebuffersEXT(1, &framebuffer);

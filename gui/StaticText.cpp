@@ -37,7 +37,8 @@ void StaticText::layout() {
     Font *font = manager.mainFont();
     if (!font) return;
     std::size_t total = 0;
-    for (const auto &run : runs) total += run->text.size() * 4 * 5;
+    for (const auto &run : runs)
+        total += run->text.size() * 4 * 5;
     // A glyph first met here may grow the glyph texture, which moves the
     // texture coordinates of the runs laid out before it: then once more.
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -38,10 +38,13 @@ bool TextField::isFloatFormat(const std::string &format) {
     for (std::size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%') continue;
         if (++i < format.size() && format[i] == '%') continue;
-        while (i < format.size() && std::strchr("-+ #0", format[i])) ++i;
-        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+        while (i < format.size() && std::strchr("-+ #0", format[i]))
+            ++i;
+        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i])))
+            ++i;
         if (i < format.size() && format[i] == '.') ++i;
-        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+        while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i])))
+            ++i;
         if (i < format.size() && format[i] == 'l') ++i;
         if (i >= format.size() || !std::strchr("fFeEgGaA", format[i])) return false;
         ++conversions;
@@ -53,7 +56,8 @@ TextField::TextField(int parameterIndex, Manager &manager, const std::string &fo
                      float height)
     : Control(parameterIndex, manager), format(format) {
     box = {x, y, 0, x + width, y + height, 0};
-    for (auto &c : typed) c.store(0, std::memory_order_relaxed);
+    for (auto &c : typed)
+        c.store(0, std::memory_order_relaxed);
 }
 
 void TextField::formatValue(const std::string &format, murmelo::QrvAuBase *effect, int index, float value,
@@ -93,7 +97,8 @@ const char *TextField::shownText() {
     }
     if (position != lastShownPosition) {
         lastShownPosition = position;
-        for (int i = 0; i < kBufferSize; ++i) editing[i] = typed[i].load(std::memory_order_relaxed);
+        for (int i = 0; i < kBufferSize; ++i)
+            editing[i] = typed[i].load(std::memory_order_relaxed);
         editing[kBufferSize - 1] = 0;
         textWidthPx = font->textWidth(editing);
     }
@@ -132,7 +137,8 @@ void TextField::appendTyped(char c) {
 
 bool TextField::keyChar(int c) {
     if (!isEditing())
-        for (auto &ch : typed) ch.store(0, std::memory_order_relaxed);
+        for (auto &ch : typed)
+            ch.store(0, std::memory_order_relaxed);
     const std::string text = typedText();
     const int length = int(text.size());
     if (c == 3 || c == 13) {

@@ -54,7 +54,8 @@ bool PngImage::decode(const unsigned char *bytes, std::size_t size) {
         const std::size_t rowBytes = png_get_rowbytes(png, info);
         png_bytepp rows = png_get_rows(png, info);
         pixels.resize(rowBytes * std::size_t(height));
-        for (int r = 0; r < height; ++r) std::memcpy(&pixels[rowBytes * std::size_t(r)], rows[r], rowBytes);
+        for (int r = 0; r < height; ++r)
+            std::memcpy(&pixels[rowBytes * std::size_t(r)], rows[r], rowBytes);
         ok = true;
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);

@@ -10,7 +10,8 @@ UIElement::UIElement(Manager &manager) : owner(manager) { manager.registerElemen
 Box UIElement::windowBounds() const {
     Box b = Box::empty();
     getBounds(b);
-    for (const Group *g = parentGroup; g; g = g->parent()) b.shift(g->offsetX(), g->offsetY(), g->offsetZ());
+    for (const Group *g = parentGroup; g; g = g->parent())
+        b.shift(g->offsetX(), g->offsetY(), g->offsetZ());
     return b;
 }
 

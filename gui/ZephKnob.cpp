@@ -39,8 +39,8 @@ Colour ZephKnob::colourForUnit(int unit) {
     }
 }
 
-ZephKnob::ZephKnob(int parameterIndex, Manager &manager, ZephKnobRenderer *renderer, const std::string &label,
-                   float x, float y, float size)
+ZephKnob::ZephKnob(int parameterIndex, Manager &manager, ZephKnobRenderer *renderer, const std::string &label, float x,
+                   float y, float size)
     : Knob(parameterIndex, manager), renderer(renderer), knobColour(colourForUnit(param.unit)), labelText(label) {
     box = {x, y, 0, x + size, y + size, 0};
     if (param.unit == kUnitRelativeSemitones) stepped = true;

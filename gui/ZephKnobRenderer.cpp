@@ -45,8 +45,8 @@ float ZephKnobRenderer::angle(int knob) const {
 void ZephKnobRenderer::writeKnob(int knob) {
     const Entry &e = *entries[std::size_t(knob)];
     float *v = &vertices[std::size_t(knob) * kVerticesPerKnob * kFloatsPerVertex];
-    const float centre[kFloatsPerVertex] = {e.colour.r, e.colour.g, e.colour.b, e.colour.a, 0, 0, 1,
-                                            e.centreX,  e.centreY,  0};
+    const float centre[kFloatsPerVertex] = {e.colour.r, e.colour.g, e.colour.b, e.colour.a, 0,
+                                            0,          1,          e.centreX,  e.centreY,  0};
     std::copy(centre, centre + kFloatsPerVertex, v);
     for (int a = 0; a <= 10; ++a) {
         float *p = v + (a + 1) * kFloatsPerVertex;

@@ -50,8 +50,8 @@ ChildWindow::~ChildWindow() {
 }
 
 XVisualInfo *ChildWindow::Impl::chooseVisual(int screen) {
-    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                        GLX_DEPTH_SIZE, 16, None};
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
+                        8,        GLX_DEPTH_SIZE,   16,           None};
     int errorBase, eventBase;
     if (!glXQueryExtension(display, &errorBase, &eventBase)) return nullptr;
     return glXChooseVisual(display, screen, attributes);

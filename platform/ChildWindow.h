@@ -30,9 +30,9 @@ struct WindowEvent {
         kFocusOut,      // the window lost the keyboard focus
     };
     Kind kind = kMotion;
-    int x = 0, y = 0; // pixels, origin at the window's top-left corner
+    int x = 0, y = 0;       // pixels, origin at the window's top-left corner
     unsigned modifiers = 0; // ModifierKey bits
-    int button = 0;   // 1 left, 2 middle, 3 right
+    int button = 0;         // 1 left, 2 middle, 3 right
     int character = 0;
 };
 

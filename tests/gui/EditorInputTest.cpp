@@ -121,7 +121,8 @@ TEST_F(EditorInput, TypingANumberIntoAFieldSetsTheParameter) {
     e->release();
     EXPECT_EQ(e->manager->focusedField(), t->speedField);
     e->effect.clearCalls();
-    for (unsigned long key : {XK_1, XK_2, XK_period, XK_5}) e->typeKey(key);
+    for (unsigned long key : {XK_1, XK_2, XK_period, XK_5})
+        e->typeKey(key);
     EXPECT_EQ(t->speedField->typedText(), "12.5");
     EXPECT_TRUE(t->speedField->isEditing());
     e->typeKey(XK_Return);
@@ -202,7 +203,8 @@ TEST_F(EditorInput, HoveringANamedGroupAwayFromItsControlsLightsItsOutline) {
     const Image image = e->grab();
     const Rgb lit = blend(active.r, active.g, active.b, active.a, rgb(0.5f, 0.1f, 0.1f));
     bool found = false;
-    for (int dx = -1; dx <= 1; ++dx) found |= near(image.at(int(g.minX) + dx, int(g.centreY()) + 10), lit, 10);
+    for (int dx = -1; dx <= 1; ++dx)
+        found |= near(image.at(int(g.minX) + dx, int(g.centreY()) + 10), lit, 10);
     EXPECT_TRUE(found) << "the outline shows the active colour";
     // Onto a knob inside: the knob is hovered, the group stays lit.
     const QV::Point k = OpenEditor::centreOf(*t->speedKnob);

@@ -106,11 +106,14 @@ TEST(ParameterBinding, MailboxStress) {
     for (int p = 0; p < kProducers; ++p)
         producers.emplace_back([&, p] {
             // Producer p owns parameters p, p + 4, p + 8, p + 12.
-            for (int n = 1; n <= kPerProducer; ++n) binding.queue(p + 4 * (n % 4), float(n));
+            for (int n = 1; n <= kPerProducer; ++n)
+                binding.queue(p + 4 * (n % 4), float(n));
             done.fetch_add(1);
         });
-    while (done.load() < kProducers) binding.flush();
-    for (auto &t : producers) t.join();
+    while (done.load() < kProducers)
+        binding.flush();
+    for (auto &t : producers)
+        t.join();
     binding.flush();
     for (int i = 0; i < murmelo::kNumParameters; ++i) {
         const auto &values = delivered[std::size_t(i)];
@@ -210,7 +213,8 @@ TEST(TextEntry, AcceptsNumbersByTheRules) {
     EXPECT_EQ(h.manager.focusedField(), field);
     EXPECT_FALSE(field->keyChar(13)) << "Return on an empty buffer changes nothing";
     EXPECT_EQ(h.effect.real(3), before);
-    for (char c : std::string("1-2..5a")) field->keyChar(c);
+    for (char c : std::string("1-2..5a"))
+        field->keyChar(c);
     EXPECT_EQ(field->typedText(), "12.5") << "a '-' after a digit, a second '.' and letters are ignored";
     EXPECT_TRUE(field->keyChar(8));
     EXPECT_EQ(field->typedText(), "12.");
@@ -221,7 +225,8 @@ TEST(TextEntry, AcceptsNumbersByTheRules) {
     EXPECT_EQ(h.effect.gestures(), "B3 A3 E3");
     EXPECT_FALSE(field->isEditing());
     // A leading minus; at most 15 characters.
-    for (char c : std::string("-1234567890123456789")) field->keyChar(c);
+    for (char c : std::string("-1234567890123456789"))
+        field->keyChar(c);
     EXPECT_EQ(field->typedText(), "-12345678901234");
     // Another press ends editing without setting anything.
     h.manager.mousePress({500, 500}, 0);
@@ -259,9 +264,9 @@ TEST(Fonts, LookupOrder) {
     EXPECT_EQ(platform::findFontFile("nosuchfamily.ttf"), "") << "a generic fallback does not count";
     EXPECT_EQ(platform::fontFamilyOf("C:\\fonts\\tahoma.ttf"), "tahoma");
     TempDir windir;
-    ASSERT_EQ(std::system(("mkdir " + windir.file("fonts") + " && cp '" + liberation + "' " +
-                           windir.file("fonts/special.ttf"))
-                              .c_str()),
+    ASSERT_EQ(std::system(
+                  ("mkdir " + windir.file("fonts") + " && cp '" + liberation + "' " + windir.file("fonts/special.ttf"))
+                      .c_str()),
               0);
     {
         ScopedEnv env("WINDIR", windir.path());
@@ -326,7 +331,8 @@ std::string writePng(const TempDir &dir, const char *name, int width, int height
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<unsigned char> row(std::size_t(width) * 8, 0x80);
-    for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, row.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);

@@ -101,7 +101,8 @@ TEST_F(EditorPixels, KnobColoursFollowTheUnitCode) {
     testing_support::ScopedEnv disable("MURMELO_GL_DISABLE", "arbvp");
     OpenEditor e(x);
     const int units[5] = {murmelo::kUnitBoolean, murmelo::kUnitMilliseconds, 11, 14, 10};
-    for (int k = 0; k < 5; ++k) e.manager->parameter(9 + k).unit = units[k];
+    for (int k = 0; k < 5; ++k)
+        e.manager->parameter(9 + k).unit = units[k];
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     EXPECT_EQ(t.renderer->programName(), 0u) << "without ARB vertex programs the knobs are drawn unlit";
@@ -171,8 +172,8 @@ TEST_F(EditorPixels, HiddenGroupsVanishWithTheirKnobsAndFields) {
     ASSERT_TRUE(e.open());
     const QV::Box g = t.speedGroup->windowBounds();
     auto ink = [&] {
-        return e.grab().countDifferent(int(g.minX) + 2, int(g.minY) + 2, int(g.maxX) - 2, int(g.maxY) - 2,
-                                       kBackground, 12);
+        return e.grab().countDifferent(int(g.minX) + 2, int(g.minY) + 2, int(g.maxX) - 2, int(g.maxY) - 2, kBackground,
+                                       12);
     };
     EXPECT_GT(ink(), 500);
     t.speedGroup->setVisible(false);

@@ -40,7 +40,8 @@ void writeRgbaPng(const std::string &path, int width, int height) {
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<unsigned char> row(std::size_t(width) * 4, 0xc0);
-    for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, row.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
@@ -208,7 +209,8 @@ Reference referenceGlyph(FT_Face face, char c) {
     r.top = face->glyph->bitmap_top * 0.5f;
     r.bottom = (face->glyph->bitmap_top - int(b.rows)) * 0.5f;
     for (unsigned y = 0; y < b.rows; ++y)
-        for (unsigned x = 0; x < b.width; ++x) r.mass += b.buffer[y * unsigned(b.pitch) + x] / 255.f;
+        for (unsigned x = 0; x < b.width; ++x)
+            r.mass += b.buffer[y * unsigned(b.pitch) + x] / 255.f;
     r.mass /= 4;
     return r;
 }
@@ -228,7 +230,8 @@ TEST_F(EditorRender, ThePrintableGlyphsDrawCorrectlyAtTheLayoutSizes) {
     };
     std::vector<Face> faces;
     for (const std::string &file : files)
-        for (int size : {9, 10, 11, 12, 14}) faces.push_back({file, size, e.manager->addExtraFont(QV::Font::open(file, size))});
+        for (int size : {9, 10, 11, 12, 14})
+            faces.push_back({file, size, e.manager->addExtraFont(QV::Font::open(file, size))});
     ASSERT_TRUE(e.open());
     FT_Library library;
     ASSERT_EQ(FT_Init_FreeType(&library), 0);

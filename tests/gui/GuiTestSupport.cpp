@@ -47,8 +47,8 @@ TestEffect::~TestEffect() {
     liveEffects().erase(getAeffect());
 }
 
-vst2::VstIntPtr TestEffect::hostCallback(vst2::AEffect *e, vst2::VstInt32 opcode, vst2::VstInt32 index,
-                                         vst2::VstIntPtr, void *, float opt) {
+vst2::VstIntPtr TestEffect::hostCallback(vst2::AEffect *e, vst2::VstInt32 opcode, vst2::VstInt32 index, vst2::VstIntPtr,
+                                         void *, float opt) {
     if (opcode == vst2::audioMasterVersion) return 2400;
     TestEffect *effect = nullptr;
     {
@@ -73,7 +73,7 @@ std::vector<HostCall> TestEffect::calls() const {
 std::string TestEffect::gestures() const {
     std::string s;
     for (const HostCall &c : calls()) {
-        const char *code = c.opcode == vst2::audioMasterBeginEdit ? "B"
+        const char *code = c.opcode == vst2::audioMasterBeginEdit  ? "B"
                            : c.opcode == vst2::audioMasterAutomate ? "A"
                            : c.opcode == vst2::audioMasterEndEdit  ? "E"
                                                                    : nullptr;
@@ -90,7 +90,8 @@ std::string TestEffect::gestures() const {
 
 int TestEffect::count(int opcode) const {
     int n = 0;
-    for (const HostCall &c : calls()) n += c.opcode == opcode;
+    for (const HostCall &c : calls())
+        n += c.opcode == opcode;
     return n;
 }
 
@@ -114,7 +115,8 @@ Rgb Image::at(int x, int y) const {
 int Image::countDifferent(int x0, int y0, int x1, int y1, Rgb colour, int tolerance) const {
     int n = 0;
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) n += !near(at(x, y), colour, tolerance);
+        for (int x = x0; x < x1; ++x)
+            n += !near(at(x, y), colour, tolerance);
     return n;
 }
 
@@ -129,7 +131,8 @@ bool Image::savePng(const std::string &path) const {
         png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        for (int y = 0; y < height; ++y) png_write_row(png, &rgb[std::size_t(y) * width * 3]);
+        for (int y = 0; y < height; ++y)
+            png_write_row(png, &rgb[std::size_t(y) * width * 3]);
         png_write_end(png, nullptr);
         ok = true;
     }
@@ -138,7 +141,9 @@ bool Image::savePng(const std::string &path) const {
     return ok;
 }
 
-bool near(Rgb a, Rgb b, int t) { return std::abs(a.r - b.r) <= t && std::abs(a.g - b.g) <= t && std::abs(a.b - b.b) <= t; }
+bool near(Rgb a, Rgb b, int t) {
+    return std::abs(a.r - b.r) <= t && std::abs(a.g - b.g) <= t && std::abs(a.b - b.b) <= t;
+}
 
 Rgb rgb(float r, float g, float b) { return {int(r * 255 + 0.5f), int(g * 255 + 0.5f), int(b * 255 + 0.5f)}; }
 
@@ -178,7 +183,8 @@ XHost::XHost() {
 
 XHost::~XHost() {
     if (!dpy) return;
-    for (unsigned long w : windows) XDestroyWindow(dpy, w);
+    for (unsigned long w : windows)
+        XDestroyWindow(dpy, w);
     XCloseDisplay(dpy);
 }
 
@@ -191,7 +197,8 @@ unsigned long XHost::createWindow(int width, int height, int x, int y) {
                              InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &a);
     XMapWindow(dpy, w);
     XEvent e;
-    do XWindowEvent(dpy, w, StructureNotifyMask, &e);
+    do
+        XWindowEvent(dpy, w, StructureNotifyMask, &e);
     while (e.type != MapNotify);
     windows.push_back(w);
     return w;
@@ -258,8 +265,7 @@ std::unique_ptr<QV::Font> testFont(int size) { return QV::loadFont({{"arial.ttf"
 // ---- OpenEditor ----
 
 OpenEditor::OpenEditor(XHost &x, int width, int height, int windowX, int windowY)
-    : x(x), editor(&effect), hostWindow(x.createWindow(width, height, windowX, windowY)), width(width),
-      height(height) {
+    : x(x), editor(&effect), hostWindow(x.createWindow(width, height, windowX, windowY)), width(width), height(height) {
     manager = std::make_unique<QV::Manager>(editor);
     manager->setSize(width, height);
     manager->loadDefaultHints();
@@ -298,7 +304,8 @@ StandardTree &OpenEditor::buildStandardTree() {
     t.mixGroup->setOffset(200, 118);
     t.unitsGroup = new QV::NamedGroup(m, "Units");
     m.rootGroup().add(t.unitsGroup);
-    for (int k = 0; k < 5; ++k) column(t.unitsGroup, 9 + k, "", 50.f * k, &t.unitKnobs[k], nullptr);
+    for (int k = 0; k < 5; ++k)
+        column(t.unitsGroup, 9 + k, "", 50.f * k, &t.unitKnobs[k], nullptr);
     t.unitsGroup->setOffset(20, 20);
     t.plainField = new QV::TextField(5, m, "%.2f", 415, 100, 60, 14);
     m.rootGroup().add(t.plainField);
