@@ -51,6 +51,7 @@ float Control::snapped(float v) const {
 }
 
 void Control::applyValue(float v) {
+    if (!murmelo::isParameterIndex(param.index)) return;
     if (stepped) {
         normalised = snapped(v);
         setPlain(std::floor(param.minimum + v * (param.maximum - param.minimum) + 0.5f));
@@ -63,13 +64,16 @@ void Control::setPlain(float plain) {
     if (param.effect) param.effect->editParameter(param.index, plain);
 }
 
+// A control made for an index outside the table is inert: no gesture, no
+// value reaches the host.
 void Control::beginEdit() {
+    if (!murmelo::isParameterIndex(param.index)) return;
     owner.setEditedParameter(param.index);
     if (param.effect) param.effect->beginEdit(param.index);
 }
 
 void Control::endEdit() {
-    if (owner.editedParameter() != param.index) return;
+    if (!murmelo::isParameterIndex(param.index) || owner.editedParameter() != param.index) return;
     if (param.effect) param.effect->endEdit(param.index);
     owner.setEditedParameter(-1);
 }

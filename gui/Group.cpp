@@ -10,6 +10,7 @@ namespace QV {
 Group::Group(Manager &manager) : UIElement(manager) {}
 
 void Group::add(UIElement *child) {
+    if (!child || child == this) return;
     items.push_back(child);
     child->setParent(this);
     child->setVisible(isVisible());

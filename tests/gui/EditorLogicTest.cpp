@@ -366,3 +366,26 @@ TEST(Png, OnlyPowerOfTwoEightBitRgbOrRgbaImagesAreTextures) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(BadInput, ControlsForParametersOutsideTheTableAreInert) {
+    Headless h;
+    auto *knob = new QV::ZephKnob(99, h.manager, nullptr, "", 0, 0, 35);
+    auto *field = new QV::TextField(-1, h.manager, "", 50, 0, 40, 12);
+    h.manager.rootGroup().add(knob);
+    h.manager.rootGroup().add(field);
+    h.manager.rootGroup().add(nullptr);
+    h.manager.mousePress({17, 17}, QV::kModifierAlt);
+    h.manager.mouseMotion({17, 60}, 0);
+    h.manager.mouseRelease({17, 60}, 0);
+    h.manager.mousePress({60, 5}, 0);
+    h.manager.mouseRelease({60, 5}, 0);
+    for (char c : std::string("12\r")) field->keyChar(c);
+    EXPECT_EQ(h.effect.gestures(), "") << "nothing reaches the host";
+    char out[QV::TextField::kBufferSize];
+    QV::TextField::formatValue("", &h.effect, -1, 0, out);
+    EXPECT_STREQ(out, "");
+}
+
+} // namespace
