@@ -47,8 +47,9 @@ Manager::Manager(vst2::AEffEditor &owner)
 }
 
 Manager::~Manager() {
-    renderer.reset(); // stops the render thread before anything it reads goes
-    window.reset();   // no event can reach this manager after this
+    if (renderer) renderer->stop(); // before anything the thread reads goes
+    renderer.reset();
+    window.reset(); // no event can reach this manager after this
 }
 
 void Manager::registerElement(UIElement *element) { allElements.emplace_back(element); }
@@ -67,10 +68,8 @@ const ParameterDescriptor &Manager::parameter(int index) const {
     return murmelo::isParameterIndex(index) ? descriptors[index] : none;
 }
 
-ParameterDescriptor &Manager::parameter(int index) {
-    static ParameterDescriptor none;
-    none = ParameterDescriptor();
-    return murmelo::isParameterIndex(index) ? descriptors[index] : none;
+ParameterDescriptor *Manager::adjustParameter(int index) {
+    return murmelo::isParameterIndex(index) ? &descriptors[index] : nullptr;
 }
 
 void Manager::setSize(int width, int height) {

@@ -121,10 +121,11 @@ public:
     murmelo::QrvAuBase *effect() const { return fx; }
     vst2::AEffEditor &editor() const { return owner; }
     const murmelo::DisplayState *displayState() const { return live; }
+    // [any] The descriptor of a parameter (an unused one for a bad index).
     const ParameterDescriptor &parameter(int index) const;
-    // [ui, before elements are made] Descriptors may be adjusted, e.g. to
-    // show a parameter with another unit; controls copy them on construction.
-    ParameterDescriptor &parameter(int index);
+    // [ui, before the controls are made, which copy it] A descriptor to
+    // adjust, e.g. to show a parameter with another unit; null for a bad index.
+    ParameterDescriptor *adjustParameter(int index);
     Font *mainFont() const { return fontMain.get(); }
     Font *labelFont() const { return fontLabel.get(); }
     Font *textFieldFont() const { return fontTextField.get(); }

@@ -19,7 +19,9 @@ RenderThread::RenderThread(Manager &manager, const std::string &displayName, uns
     : m(manager), displayName(displayName), window(window), lightTargetX(manager.width() / 2.0f),
       lightTargetY(manager.height() / 2.0f) {}
 
-RenderThread::~RenderThread() {
+RenderThread::~RenderThread() { stop(); }
+
+void RenderThread::stop() {
     if (!isRunning.load()) return;
     quit.signal();
     if (!stopped.wait(kStopWaitMs)) {
@@ -170,7 +172,7 @@ void RenderThread::frame() {
     glLoadIdentity();
     overlay();
     surface.swapBuffers();
-    frames.fetch_add(1, std::memory_order_relaxed);
+    frames.fetch_add(1, std::memory_order_release);
 }
 
 void RenderThread::perspectivePass() {

@@ -23,8 +23,9 @@ class RenderThread {
 public:
     // [ui]
     RenderThread(Manager &manager, const std::string &displayName, unsigned long window);
+    ~RenderThread(); // stops
     // [ui] Stops the thread: the quit event, then a wait of up to 5000 ms.
-    ~RenderThread();
+    void stop();
 
     // [ui] false (with a line on standard output) when no thread could start.
     bool start();
@@ -32,8 +33,9 @@ public:
     // [any]
     void requestLabelRedraw() { redrawLabels.signal(); }
 
-    // [any] statistics
-    unsigned framesDrawn() const { return frames.load(std::memory_order_relaxed); }
+    // [any] statistics.  Whoever has seen a frame counted also sees what the
+    // render thread did before drawing it (release and acquire).
+    unsigned framesDrawn() const { return frames.load(std::memory_order_acquire); }
     unsigned labelLayerRenders() const { return labelRenders.load(std::memory_order_relaxed); }
     double cpuSeconds() const { return cpuNanoseconds.load(std::memory_order_relaxed) * 1e-9; }
     bool usesFramebuffer() const { return framebufferInUse.load(std::memory_order_relaxed); }

@@ -67,8 +67,7 @@ bool PngImage::usableAsTexture() const {
 }
 
 void loadTexture(TextureRecord &record) {
-    if (record.loadAttempted) return;
-    record.loadAttempted = true;
+    if (record.loadAttempted.exchange(true)) return;
     const murmelo::DataBuffer bytes = imageBytes(record);
     PngImage image;
     if (bytes.empty() || !image.decode(bytes.data(), bytes.length()) || !image.usableAsTexture()) return;

@@ -23,10 +23,12 @@ struct PngImage {
 
 // One texture of the manager's list, by file path or by embedded-file id.
 struct TextureRecord {
-    std::string path;                // empty for an embedded file
-    int resourceId = 0;              // 0 for a file
+    std::string path;   // empty for an embedded file
+    int resourceId = 0; // 0 for a file
+    // Written on the render thread: the size first, then the name (release),
+    // so whoever sees the name sees the size.
     std::atomic<unsigned> glName{0}; // 0 until loaded (and when the image is unusable)
-    bool loadAttempted = false;
+    std::atomic<bool> loadAttempted{false};
     int width = 0, height = 0;
 };
 

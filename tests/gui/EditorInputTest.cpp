@@ -93,7 +93,7 @@ TEST_F(EditorInput, AltResetsToTheDefaultAndTheDragStartsThere) {
 }
 
 TEST_F(EditorInput, ASteppedZeroToOneKnobTogglesOnEveryPress) {
-    e->manager->parameter(8).unit = murmelo::kUnitBoolean; // Spread, 0..1, shown as a switch
+    e->manager->adjustParameter(8)->unit = murmelo::kUnitBoolean; // Spread, 0..1, shown as a switch
     open();
     ASSERT_TRUE(t->spreadKnob->isStepped());
     hostSets(8, 0.0f);
@@ -232,7 +232,7 @@ TEST_F(EditorInput, TheFloatingTooltipFadesInAndOut) {
               50)
         << "the tooltip box is drawn at the knob";
     e->moveTo(300, 60);
-    EXPECT_TRUE(e->pumpUntil([&] { return e->manager->tooltipAlpha() == 0.f; }, 5000));
+    EXPECT_TRUE(e->pumpUntil([&] { return e->manager->tooltipAlpha() == 0.f; }, 10000));
     QV::Manager::setFloatingTooltip(false);
 }
 

@@ -64,8 +64,9 @@ private:
 
 TEST(ParameterBinding, ChangesReachOnlyBoundControlsAndOnlyUsedParameters) {
     Headless h;
-    h.manager.parameter(4) = QV::ParameterDescriptor(); // minimum, maximum and default all 0
-    h.manager.parameter(4).index = 4;
+    *h.manager.adjustParameter(4) = QV::ParameterDescriptor(); // minimum, maximum and default all 0
+    h.manager.adjustParameter(4)->index = 4;
+    EXPECT_EQ(h.manager.adjustParameter(16), nullptr);
     auto *unused = new RecordingControl(4, h.manager);
     auto *bound = new RecordingControl(2, h.manager);
     h.manager.queueParameterChange(4, 0.5f);
@@ -381,7 +382,8 @@ TEST(BadInput, ControlsForParametersOutsideTheTableAreInert) {
     h.manager.mouseRelease({17, 60}, 0);
     h.manager.mousePress({60, 5}, 0);
     h.manager.mouseRelease({60, 5}, 0);
-    for (char c : std::string("12\r")) field->keyChar(c);
+    for (char c : std::string("12\r"))
+        field->keyChar(c);
     EXPECT_EQ(h.effect.gestures(), "") << "nothing reaches the host";
     char out[QV::TextField::kBufferSize];
     QV::TextField::formatValue("", &h.effect, -1, 0, out);

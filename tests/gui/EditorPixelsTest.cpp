@@ -102,7 +102,7 @@ TEST_F(EditorPixels, KnobColoursFollowTheUnitCode) {
     OpenEditor e(x);
     const int units[5] = {murmelo::kUnitBoolean, murmelo::kUnitMilliseconds, 11, 14, 10};
     for (int k = 0; k < 5; ++k)
-        e.manager->parameter(9 + k).unit = units[k];
+        e.manager->adjustParameter(9 + k)->unit = units[k];
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     EXPECT_EQ(t.renderer->programName(), 0u) << "without ARB vertex programs the knobs are drawn unlit";
