@@ -32,6 +32,8 @@ struct ChildWindow::Impl {
     Colormap colormap = 0;
 
     XVisualInfo *chooseVisual(int screen);
+    void useGLVisual(int screen, Visual *&visual, int &depth, XSetWindowAttributes &attributes,
+                     unsigned long &valueMask);
     bool translate(XEvent &xe, WindowEvent &event);
     void skipToLastMotion(XEvent &xe);
 };
@@ -57,6 +59,23 @@ XVisualInfo *ChildWindow::Impl::chooseVisual(int screen) {
     return glXChooseVisual(display, screen, attributes);
 }
 
+// Fills in the visual, depth and colormap of a GL-capable window, or leaves
+// the parent's (with an "Error" line) when the server offers no such visual.
+void ChildWindow::Impl::useGLVisual(int screen, Visual *&visual, int &depth, XSetWindowAttributes &attributes,
+                                    unsigned long &valueMask) {
+    XVisualInfo *info = chooseVisual(screen);
+    if (!info) {
+        reportError("no OpenGL visual with double buffer, RGBA, 24 colour bits and 16 depth bits");
+        return;
+    }
+    visual = info->visual;
+    depth = info->depth;
+    colormap = XCreateColormap(display, RootWindow(display, screen), visual, AllocNone);
+    attributes.colormap = colormap;
+    valueMask |= CWColormap;
+    XFree(info);
+}
+
 bool ChildWindow::create(unsigned long parent, int width, int height) {
     if (impl->display) return impl->window != 0;
     impl->display = x11::openDisplay(nullptr);
@@ -70,7 +89,6 @@ bool ChildWindow::create(unsigned long parent, int width, int height) {
         reportError("the host's editor window does not exist");
         return false;
     }
-    const int screen = XScreenNumberOfScreen(parentAttributes.screen);
     XSetWindowAttributes attributes{};
     attributes.event_mask = kEventMask;
     attributes.border_pixel = 0;
@@ -78,16 +96,7 @@ bool ChildWindow::create(unsigned long parent, int width, int height) {
     unsigned long valueMask = CWEventMask | CWBorderPixel | CWBackPixmap;
     Visual *visual = CopyFromParent;
     int depth = CopyFromParent;
-    if (XVisualInfo *info = impl->chooseVisual(screen)) {
-        visual = info->visual;
-        depth = info->depth;
-        impl->colormap = XCreateColormap(display, RootWindow(display, screen), visual, AllocNone);
-        attributes.colormap = impl->colormap;
-        valueMask |= CWColormap;
-        XFree(info);
-    } else {
-        reportError("no OpenGL visual with double buffer, RGBA, 24 colour bits and 16 depth bits");
-    }
+    impl->useGLVisual(XScreenNumberOfScreen(parentAttributes.screen), visual, depth, attributes, valueMask);
     impl->window = XCreateWindow(display, parent, 0, 0, width > 0 ? width : 1, height > 0 ? height : 1, 0, depth,
                                  InputOutput, visual, valueMask, &attributes);
     XStoreName(display, impl->window, "Window");

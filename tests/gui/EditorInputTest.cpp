@@ -237,3 +237,34 @@ TEST_F(EditorInput, TheFloatingTooltipFadesInAndOut) {
 }
 
 } // namespace
+
+namespace {
+
+// An element that logs enter and leave.
+class HoverProbe : public QV::UIElement {
+public:
+    HoverProbe(QV::Manager &m, const char *name, QV::Box b, std::string &log) : UIElement(m), name(name), log(log) {
+        box = b;
+    }
+    void getBounds(QV::Box &b) const override { b.unite(box); }
+    QV::UIElement *hitTest(QV::Point p) override { return boxHit(p); }
+    void mouseEnter() override { log += std::string("enter ") + name + "; "; }
+    void mouseLeave() override { log += std::string("leave ") + name + "; "; }
+
+private:
+    const char *name;
+    std::string &log;
+};
+
+TEST_F(EditorInput, MovingOntoAnotherControlEntersItBeforeLeavingTheOld) {
+    std::string log;
+    e->manager->rootGroup().add(new HoverProbe(*e->manager, "a", {100, 100, 0, 140, 140, 0}, log));
+    e->manager->rootGroup().add(new HoverProbe(*e->manager, "b", {141, 100, 0, 180, 140, 0}, log));
+    ASSERT_TRUE(e->open());
+    e->moveTo(120, 120);
+    e->moveTo(160, 120);
+    e->moveTo(300, 20);
+    EXPECT_EQ(log, "enter a; enter b; leave a; leave b; ");
+}
+
+} // namespace
