@@ -3,6 +3,7 @@
 #include "core/CFString.h"
 #include "core/Kernel.h"
 #include "core/Settings.h"
+#include "midi/MurmeloLuaMIDIHelper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,15 +27,19 @@ std::vector<QrvMurmelo *> &instances() {
     return list;
 }
 
-int offsetOf(QrvMurmelo &fx) {
-    const float v = fx.currentProgram()->getValue(kOscPortOffset);
-    return std::fabs(v) < 2e9f ? static_cast<int>(v) : 0;
+// Instances are selected by their "OSC Port Offset" compared as a float, so
+// an offset of 3 does not select an instance whose value is 3.5.
+bool hasOffset(QrvMurmelo &fx, int offset) {
+    return fx.currentProgram()->getValue(kOscPortOffset) == static_cast<float>(offset);
 }
 
 } // namespace
 
 QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
     displayState.clear();
+    // Scripts run now, while every program still holds the defaults.
+    midiHost.reset(new MurmeloLuaMIDIHelper(this));
+    midiHost->getLuaState();
 
     canMono();
     canProcessReplacing();
@@ -64,6 +69,9 @@ QrvMurmelo::~QrvMurmelo() {
         auto &list = instances();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
+    // The OSC server, which calls into the scripts, must be stopped before
+    // this: the MIDI host ends its timers and closes the interpreter.
+    midiHost.reset();
 }
 
 void QrvMurmelo::startServices() {
@@ -107,7 +115,7 @@ void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     if (index == kOscPortOffset) applyOscPortOffset();
 }
 
-vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *) { return 1; }
+vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *events) { return midiHost->processMidiEvents(events); }
 
 bool QrvMurmelo::getEffectName(char *text) {
     std::strcpy(text, kProductName);
@@ -161,7 +169,7 @@ void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
     if (!isParameterIndex(index)) return;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances()) {
-        if (offsetOf(*fx) != offset) continue;
+        if (!hasOffset(*fx, offset)) continue;
         fx->currentProgram()->setValue(index, realValue);
         fx->updateDisplay();
     }
@@ -171,7 +179,7 @@ float QrvMurmelo::getOthersParameter(int offset, int index) {
     if (!isParameterIndex(index)) return 0.f;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) return fx->currentProgram()->getValue(index);
+        if (hasOffset(*fx, offset)) return fx->currentProgram()->getValue(index);
     return 0.f;
 }
 
@@ -179,14 +187,14 @@ void QrvMurmelo::setOthersGuiFlag(int offset, int flag, bool state) {
     if (flag < 0 || flag >= 8) return;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) fx->displayState.guiFlags[flag].store(state ? 1 : 0, std::memory_order_relaxed);
+        if (hasOffset(*fx, offset)) fx->displayState.guiFlags[flag].store(state ? 1 : 0, std::memory_order_relaxed);
 }
 
 bool QrvMurmelo::getOthersGuiFlag(int offset, int flag) {
     if (flag < 0 || flag >= 8) return false;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) return fx->displayState.guiFlags[flag].load(std::memory_order_relaxed) != 0;
+        if (hasOffset(*fx, offset)) return fx->displayState.guiFlags[flag].load(std::memory_order_relaxed) != 0;
     return false;
 }
 
