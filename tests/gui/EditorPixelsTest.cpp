@@ -206,3 +206,24 @@ TEST_F(EditorPixels, TheInfoDisplayShowsTheLiveValues) {
 }
 
 } // namespace
+
+namespace {
+
+// The second light hovers over the control under the pointer: a knob is
+// brighter while it is hovered than while the pointer is far away.
+TEST_F(EditorPixels, TheLightFollowsTheHoveredControl) {
+    OpenEditor e(x);
+    StandardTree &t = e.buildStandardTree();
+    ASSERT_TRUE(e.open());
+    const QV::Point knob = OpenEditor::centreOf(*t.effectKnob), far = OpenEditor::centreOf(*t.prefsButton);
+    auto greenAtKnob = [&] { return e.grab().at(int(knob.x), int(knob.y)).g; };
+    e.moveTo(far.x, far.y);
+    ASSERT_TRUE(e.waitFrames(40)); // the light moves a tenth of the way per frame
+    const int away = greenAtKnob();
+    e.moveTo(knob.x, knob.y);
+    ASSERT_TRUE(e.waitFrames(40));
+    const int over = greenAtKnob();
+    EXPECT_GT(over, away + 60) << "lit from above while hovered (" << over << " against " << away << ")";
+}
+
+} // namespace
