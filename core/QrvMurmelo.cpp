@@ -3,6 +3,7 @@
 #include "core/CFString.h"
 #include "core/Kernel.h"
 #include "core/Settings.h"
+#include "layout/QrvMurmeloView.h"
 #include "midi/MurmeloLuaMIDIHelper.h"
 
 #include <algorithm>
@@ -59,11 +60,24 @@ QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, 
 
     startServices();
 
+    // The editor runs its layout script now, so the host can ask for the
+    // editor's size before opening it.
+    auto *view = new QrvMurmeloView(this); // attaches itself: has-editor flag
+    view->createLuaState();
+    int width = 0, height = 0;
+    view->queryWindowSize(width, height);
+    view->setInitialSize(width, height);
+    editorView = view;
+
     std::lock_guard<std::mutex> guard(instancesLock);
     instances().push_back(this);
 }
 
 QrvMurmelo::~QrvMurmelo() {
+    // An editor still open has a render thread reading the programs and the
+    // display state: it stops before anything goes.  The editor object
+    // itself, with its Lua state, is deleted last, by the base class.
+    if (editorView) editorView->close();
     {
         std::lock_guard<std::mutex> guard(instancesLock);
         auto &list = instances();
@@ -113,6 +127,10 @@ void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     const float real = value(index);
     notifyEditor(index, real);
     if (index == kOscPortOffset) applyOscPortOffset();
+}
+
+void QrvMurmelo::notifyEditor(int index, float realValue) {
+    if (editorView) editorView->setParameter(index, realValue);
 }
 
 vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *events) { return midiHost->processMidiEvents(events); }

@@ -12,6 +12,10 @@
 #include <memory>
 #include <vector>
 
+namespace QV {
+class Editor;
+}
+
 namespace murmelo {
 
 // Process-wide OSC base port: 7000 until an instance reads the stored setting.
@@ -64,7 +68,13 @@ public:
     static bool getOthersGuiFlag(int offset, int flag);
 
     DisplayState &display() { return displayState; }
+    // The editor (owned through the base class), for tools and tests.
+    QV::Editor *getEditorView() { return editorView; }
     MurmeloLuaMIDIHelper *getMidiHost() { return midiHost.get(); }
+
+protected:
+    // [any] Forwards the change to the editor, which queues it for its controls.
+    void notifyEditor(int index, float realValue) override;
 
 private:
     // [ui] scratch for crossfades: one block per output channel in each buffer.
@@ -89,6 +99,7 @@ private:
     float depthLfoPhase = 0.f;
     // What the kernels read for the block being rendered.
     KernelShared kernelShared;
+    QV::Editor *editorView = nullptr;
 };
 
 } // namespace murmelo

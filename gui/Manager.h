@@ -34,13 +34,15 @@ class AEffEditor;
 }
 namespace platform {
 class ChildWindow;
-}
+struct WindowEvent;
+} // namespace platform
 
 namespace QV {
 
 class Control;
 class Font;
 class Group;
+class ModalInput;
 class StaticText;
 class TextField;
 class UIElement;
@@ -116,6 +118,11 @@ public:
     void keyboardFocusLost();
     bool isTracking() const { return tracked != nullptr; }
     void giveWindowKeyboardFocus();
+    // [ui] Sends every window event to input until endModal: editing ends,
+    // hovered elements are left, the window takes the keyboard focus.
+    void beginModal(ModalInput *input);
+    void endModal();
+    ModalInput *modalInput() const { return modal; }
 
     // ---- state the elements and the render thread read ----
     murmelo::QrvAuBase *effect() const { return fx; }
@@ -181,6 +188,9 @@ private:
     struct Tracking;
     static void deliverToControl(void *user, Control *control, int index, float value);
     void dispatchWindowEvents();
+    // Hands one window event to the modal input.
+    void dispatchModal(const platform::WindowEvent &event, Point p);
+    void leaveHoveredElements();
     void endTracking(Point p, unsigned modifiers);
 
     std::vector<std::unique_ptr<UIElement>> allElements;
@@ -212,6 +222,7 @@ private:
     UIElement *tracked = nullptr;
     unsigned trackedModifiers = 0;
     bool pointerGrabbed = false;
+    ModalInput *modal = nullptr;
 
     std::unique_ptr<platform::ChildWindow> window;
     std::unique_ptr<class RenderThread> renderer;

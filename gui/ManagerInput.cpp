@@ -6,6 +6,7 @@
 #include "core/QrvAuBase.h"
 #include "gui/Font.h"
 #include "gui/Group.h"
+#include "gui/ModalInput.h"
 #include "gui/RenderThread.h"
 #include "gui/StaticText.h"
 #include "gui/TextField.h"
@@ -55,6 +56,10 @@ void Manager::dispatchWindowEvents() {
     platform::WindowEvent e;
     while (window->nextEvent(e)) {
         const Point p{float(e.x), float(windowHeight - e.y)};
+        if (modal) {
+            dispatchModal(e, p);
+            continue;
+        }
         const unsigned flags = modifierFlags(e.modifiers);
         switch (e.kind) {
         case platform::WindowEvent::kMotion:
@@ -82,6 +87,46 @@ void Manager::dispatchWindowEvents() {
             break;
         }
     }
+}
+
+void Manager::dispatchModal(const platform::WindowEvent &e, Point p) {
+    switch (e.kind) {
+    case platform::WindowEvent::kMotion:
+        modal->modalMotion(p);
+        break;
+    case platform::WindowEvent::kButtonPress:
+        modal->modalPress(p);
+        break;
+    case platform::WindowEvent::kButtonRelease:
+        modal->modalRelease(p);
+        break;
+    case platform::WindowEvent::kCharacter:
+        modal->modalCharacter(e.character);
+        break;
+    case platform::WindowEvent::kFocusIn:
+    case platform::WindowEvent::kFocusOut:
+        break;
+    }
+}
+
+void Manager::beginModal(ModalInput *input) {
+    keyboardFocusLost();
+    leaveHoveredElements();
+    setTooltipElement(nullptr);
+    modal = input;
+    giveWindowKeyboardFocus();
+}
+
+void Manager::endModal() { modal = nullptr; }
+
+void Manager::leaveHoveredElements() {
+    std::vector<UIElement *> leaving;
+    for (const auto &entry : hoverMap)
+        leaving.push_back(entry.first);
+    for (UIElement *element : leaving)
+        element->mouseLeave();
+    hoverMap.clear();
+    hoveredItem.store(nullptr, std::memory_order_relaxed);
 }
 
 void Manager::hover(Point p) {

@@ -65,7 +65,7 @@ TEST(EmbeddedFiles, PreferencesPanelDescribesTheDialog) {
         EXPECT_EQ(panelValue(panel, c.id, "text"), c.text) << c.id;
     }
     EXPECT_EQ(panelValue(panel, "141", "digits-only"), "1");
-    EXPECT_EQ(panelValue(panel, "104", "action"), "open-web-page");
+    EXPECT_EQ(panelValue(panel, "104", "action"), "open-manual");
 }
 
 TEST(EmbeddedFiles, MissingIdentifierGivesAnEmptyBufferAndOneLine) {
