@@ -34,6 +34,8 @@ std::string cutText(const std::string &text, std::size_t max) {
 
 } // namespace
 
+std::string settingsFilePath() { return settingsFile(); }
+
 int readSettingInt(const char *name, int defaultValue) {
     std::string text;
     int value = 0;

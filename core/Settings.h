@@ -11,6 +11,10 @@ constexpr char kSettingOscBasePort[] = "OSC Base Port";           // integer, de
 constexpr char kSettingFloatingTooltip[] = "Enable floating tooltip"; // integer switch, default 0
 constexpr char kSettingSkin[] = "Skin";                           // text, default empty
 
+// Where the settings live now (the environment is read anew); empty when the
+// user has no configuration folder.
+std::string settingsFilePath();
+
 // The stored integer, or defaultValue when absent, unreadable or not a number.
 int readSettingInt(const char *name, int defaultValue);
 // Stores an integer, keeping every other value; false when it could not be written.

@@ -22,15 +22,6 @@ std::string trim(const std::string &s) {
     return s.substr(a, b - a);
 }
 
-int findParameter(const std::string &name) {
-    for (int i = 0; i < murmelo::kNumParameters; ++i)
-        if (strcasecmp(name.c_str(), murmelo::parameterInfo(i).name) == 0) return i;
-    char *end = nullptr;
-    const long index = std::strtol(name.c_str(), &end, 10);
-    if (!name.empty() && *end == 0 && murmelo::isParameterIndex(static_cast<int>(index))) return static_cast<int>(index);
-    return -1;
-}
-
 // A value named by its display text ("Sine" .. "Square", "Off").
 bool namedValue(int index, const std::string &text, float &value) {
     const murmelo::ParameterInfo &p = murmelo::parameterInfo(index);
@@ -76,6 +67,15 @@ std::string rangeText(int index) {
 }
 
 } // namespace
+
+int findParameter(const std::string &name) {
+    for (int i = 0; i < murmelo::kNumParameters; ++i)
+        if (strcasecmp(name.c_str(), murmelo::parameterInfo(i).name) == 0) return i;
+    char *end = nullptr;
+    const long index = std::strtol(name.c_str(), &end, 10);
+    if (!name.empty() && *end == 0 && murmelo::isParameterIndex(static_cast<int>(index))) return static_cast<int>(index);
+    return -1;
+}
 
 bool parseSetting(const std::string &setting, int &index, float &normalised, std::string &error) {
     const std::size_t eq = setting.find('=');

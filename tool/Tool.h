@@ -21,8 +21,11 @@ bool takeOption(Args &args, const std::string &name, std::string &value, std::st
 // Reads "NAME=VALUE" (a Murmelo parameter and a value in its own unit) into
 // the parameter index and the host's normalised value; false with a reason.
 bool parseSetting(const std::string &setting, int &index, float &normalised, std::string &error);
+// A parameter by its name (any case) or index; -1 when there is none.
+int findParameter(const std::string &name);
 
 int runInfo(Args args);
 int runRender(Args args);
+int runSnapshot(Args args);
 
 } // namespace tool

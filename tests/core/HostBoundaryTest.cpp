@@ -31,7 +31,7 @@ TEST_F(HostBoundary, ReportsItsIdentity) {
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->numPrograms, 18);
     EXPECT_EQ(e->numParams, 16);
-    EXPECT_EQ(e->flags & (vst2::effFlagsCanMono | vst2::effFlagsCanReplacing), 0x18);
+    EXPECT_EQ(e->flags, vst2::effFlagsHasEditor | vst2::effFlagsCanMono | vst2::effFlagsCanReplacing); // 0x19
     EXPECT_EQ(e->flags & vst2::effFlagsProgramChunks, 0);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->initialDelay, 0);

@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -69,7 +70,9 @@ bool PluginEditor::open() {
 
 void PluginEditor::close() {
     if (!hostWindow) return;
-    if (testing::Test::HasFailure() && child) keepScreenshotOnFailure(grab());
+    // Screenshots of failures; MURMELO_SAVE_SCREENSHOTS=1 keeps every one.
+    if ((testing::Test::HasFailure() || std::getenv("MURMELO_SAVE_SCREENSHOTS")) && child)
+        keepScreenshotOnFailure(grab());
     instance->dispatch(vst2::effEditClose);
     x.destroyWindow(hostWindow);
     hostWindow = child = 0;
