@@ -162,4 +162,31 @@ TEST(AudioPath, ProcessReplacingNeitherAllocatesNorLocks) {
     }
 }
 
+// Host automation arrives on the audio thread and reaches the editor's
+// controls through a mailbox: no allocation, no lock, editor open or not.
+// (Parameter 15 moves the OSC server, which is not part of this promise.)
+TEST(AudioPath, HostAutomationNeitherAllocatesNorLocks) {
+    Rig rig;
+    ASSERT_TRUE(rig);
+    vst2::AEffect *e = rig.plugin->effect();
+    auto automate = [&] {
+        for (int round = 0; round < 3; ++round)
+            for (int index = 0; index < murmelo::kOscPortOffset; ++index)
+                e->setParameter(e, index, float(round) / 3);
+    };
+    Counts c = counted(automate);
+    EXPECT_EQ(c.allocations + c.frees + c.locks, 0) << "editor closed";
+    // Opened without a window (a careless host): the editor and its
+    // controls exist all the same.
+    testing::internal::CaptureStderr();
+    e->dispatcher(e, vst2::effEditOpen, 0, 0, nullptr, 0.f);
+    testing::internal::GetCapturedStderr();
+    c = counted(automate);
+    EXPECT_EQ(c.allocations, 0) << "editor open";
+    EXPECT_EQ(c.frees, 0) << "editor open";
+    EXPECT_EQ(c.locks, 0) << "editor open";
+    e->dispatcher(e, vst2::effEditIdle, 0, 0, nullptr, 0.f); // delivers what was queued
+    e->dispatcher(e, vst2::effEditClose, 0, 0, nullptr, 0.f);
+}
+
 } // namespace
