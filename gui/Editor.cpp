@@ -11,8 +11,7 @@
 
 namespace QV {
 
-Editor::Editor(vst2::AudioEffect *effect)
-    : QrvEditor(effect), fx(dynamic_cast<murmelo::QrvAuBase *>(effect)) {
+Editor::Editor(vst2::AudioEffect *effect) : QrvEditor(effect), fx(dynamic_cast<murmelo::QrvAuBase *>(effect)) {
     if (murmelo::readSettingString(murmelo::kSettingSkin, skinName) && !skinName.empty())
         skinFolder = murmelo::findSkinFolder(skinName);
     if (effect) effect->setEditor(this);

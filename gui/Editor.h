@@ -83,8 +83,7 @@ public:
 
     // Makers behind the layout functions; the Lua state is that of the
     // calling script, which errors are raised in.
-    virtual UIElement *makeKnob(lua_State *L, int index, const std::string &label, float x, float y,
-                                float size) = 0;
+    virtual UIElement *makeKnob(lua_State *L, int index, const std::string &label, float x, float y, float size) = 0;
     virtual UIElement *makeSlider(lua_State *L, int nargs, int index, float x, float y, float width, float height,
                                   bool horizontal) = 0;
     virtual UIElement *makeButton(lua_State *L, int nargs, const std::string &caption, Button::Callback callback,

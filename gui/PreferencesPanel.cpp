@@ -27,9 +27,12 @@ struct KindName {
     PreferencesPanel::Kind kind;
 };
 constexpr KindName kKinds[] = {
-    {"static", PreferencesPanel::kStatic},   {"button", PreferencesPanel::kButton},
-    {"default-button", PreferencesPanel::kDefaultButton}, {"group", PreferencesPanel::kGroup},
-    {"edit", PreferencesPanel::kEdit},       {"checkbox", PreferencesPanel::kCheckbox},
+    {"static", PreferencesPanel::kStatic},
+    {"button", PreferencesPanel::kButton},
+    {"default-button", PreferencesPanel::kDefaultButton},
+    {"group", PreferencesPanel::kGroup},
+    {"edit", PreferencesPanel::kEdit},
+    {"checkbox", PreferencesPanel::kCheckbox},
 };
 
 bool parseKind(const std::string &text, PreferencesPanel::Kind &kind) {
@@ -42,8 +45,7 @@ bool parseKind(const std::string &text, PreferencesPanel::Kind &kind) {
 }
 
 bool parseRect(const std::string &text, int (&r)[4]) {
-    return std::sscanf(text.c_str(), "%d , %d , %d , %d", &r[0], &r[1], &r[2], &r[3]) == 4 && r[2] >= 0 &&
-           r[3] >= 0;
+    return std::sscanf(text.c_str(), "%d , %d , %d , %d", &r[0], &r[1], &r[2], &r[3]) == 4 && r[2] >= 0 && r[3] >= 0;
 }
 
 bool parseId(const std::string &text, int &id) {

@@ -63,8 +63,8 @@ int button(lua_State *L) {
     Editor &editor = editorOf(L);
     const ButtonAction &action = found->second;
     pushHandle(L,
-               editor.makeButton(L, lua_gettop(L), caption, action.callback, reinterpret_cast<long>(&editor), x, y,
-                                 w, h, action.hintIdentifier),
+               editor.makeButton(L, lua_gettop(L), caption, action.callback, reinterpret_cast<long>(&editor), x, y, w,
+                                 h, action.hintIdentifier),
                kElementType);
     return 1;
 }
@@ -87,8 +87,7 @@ void scriptButtonFired(Button *b, long functionRef) {
     auto *editor = dynamic_cast<Editor *>(&b->manager().editor());
     lua_State *L = editor ? editor->luaState() : nullptr;
     if (!L) return;
-    if (protectedRun(L, [&](lua_State *L) { editor->callScriptFunction(L, int(functionRef)); }) != 0)
-        lua_pop(L, 1);
+    if (protectedRun(L, [&](lua_State *L) { editor->callScriptFunction(L, int(functionRef)); }) != 0) lua_pop(L, 1);
 }
 
 int luaButton(lua_State *L) {

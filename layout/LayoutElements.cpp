@@ -212,14 +212,16 @@ int elementGetState(lua_State *L) {
 }
 
 const luaL_Reg kGroupMethods[] = {
-    {"add", groupAdd},           {"setPosition", groupSetPosition}, {"width", groupWidth},
-    {"height", groupHeight},     {"bounds", groupBounds},           {"setVisible", groupSetVisible},
-    {"isVisible", groupIsVisible}, {nullptr, nullptr},
+    {"add", groupAdd},       {"setPosition", groupSetPosition}, {"width", groupWidth},         {"height", groupHeight},
+    {"bounds", groupBounds}, {"setVisible", groupSetVisible},   {"isVisible", groupIsVisible}, {nullptr, nullptr},
 };
 
 const luaL_Reg kElementMethods[] = {
-    {"setVisible", elementSetVisible}, {"isVisible", elementIsVisible}, {"setState", elementSetState},
-    {"getState", elementGetState},     {nullptr, nullptr},
+    {"setVisible", elementSetVisible},
+    {"isVisible", elementIsVisible},
+    {"setState", elementSetState},
+    {"getState", elementGetState},
+    {nullptr, nullptr},
 };
 
 // A registry metatable whose __index is itself, holding methods.

@@ -43,9 +43,8 @@ QV::UIElement *QrvMurmeloView::makeSlider(lua_State *L, int, int, float, float, 
     return nullptr;
 }
 
-QV::UIElement *QrvMurmeloView::makeButton(lua_State *L, int, const std::string &caption,
-                                          QV::Button::Callback callback, long userValue, float x, float y,
-                                          float width, float height, int hint) {
+QV::UIElement *QrvMurmeloView::makeButton(lua_State *L, int, const std::string &caption, QV::Button::Callback callback,
+                                          long userValue, float x, float y, float width, float height, int hint) {
     return new QV::ZephButton(QV::buildingManager(L), caption, callback, userValue, x, y, width, height, hint);
 }
 

@@ -19,15 +19,14 @@ public:
 
     void buildUI(float x, float y) override;
 
-    QV::UIElement *makeKnob(lua_State *L, int index, const std::string &label, float x, float y,
-                            float size) override;
+    QV::UIElement *makeKnob(lua_State *L, int index, const std::string &label, float x, float y, float size) override;
     QV::UIElement *makeSlider(lua_State *L, int nargs, int index, float x, float y, float width, float height,
                               bool horizontal) override;
     QV::UIElement *makeButton(lua_State *L, int nargs, const std::string &caption, QV::Button::Callback callback,
                               long userValue, float x, float y, float width, float height, int hint) override;
-    QV::UIElement *makeLuaButton(lua_State *L, int nargs, const std::string &caption,
-                                 QV::Button::Callback callback, int functionRef, float x, float y, float width,
-                                 float height, int hint, bool toggle) override;
+    QV::UIElement *makeLuaButton(lua_State *L, int nargs, const std::string &caption, QV::Button::Callback callback,
+                                 int functionRef, float x, float y, float width, float height, int hint,
+                                 bool toggle) override;
     QV::UIElement *makeDropDown(lua_State *L, int index, float x, float y, float width, float height) override;
 };
 

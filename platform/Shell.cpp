@@ -60,8 +60,7 @@ bool openDocument(const std::string &path) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     pid_t child = 0;
-    const int error =
-        posix_spawn(&child, "/bin/sh", &actions, nullptr, const_cast<char *const *>(argv), environ);
+    const int error = posix_spawn(&child, "/bin/sh", &actions, nullptr, const_cast<char *const *>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         reportError(std::string("cannot start ") + kOpener + ": " + std::strerror(error));

@@ -36,7 +36,7 @@ struct GroupBox {
     int minX, minY, maxX, maxY;
 };
 const GroupBox kGroups[] = {
-    {"Speed LFO", 10, 10, 115, 88}, {"Speed", 10, 98, 165, 176},        {"Depth LFO", 175, 10, 280, 88},
+    {"Speed LFO", 10, 10, 115, 88}, {"Speed", 10, 98, 165, 176},         {"Depth LFO", 175, 10, 280, 88},
     {"Depth", 175, 98, 280, 176},   {"Chorus/Flange", 290, 10, 395, 88}, {"Shape", 290, 98, 395, 176},
     {"OSC", 405, 10, 460, 88},      {"Mix", 405, 98, 510, 176},
 };

@@ -30,9 +30,7 @@ void UserSetup::writeSettings(const std::string &text) const {
     std::ofstream(config.path() + "/Quorvane/com.quorvane.murmelo.ini") << text;
 }
 
-std::string UserSetup::settingsText() const {
-    return readWhole(config.path() + "/Quorvane/com.quorvane.murmelo.ini");
-}
+std::string UserSetup::settingsText() const { return readWhole(config.path() + "/Quorvane/com.quorvane.murmelo.ini"); }
 
 std::string UserSetup::makeSkinFolder(const std::string &folderName) const {
     const std::string folder = appData.path() + "/Quorvane/Murmelo/Skins/" + folderName;

@@ -84,8 +84,8 @@ TEST_F(Preferences, PanelFitsTheDefaultEditor) {
     EXPECT_GT(box(PreferencesPanel::kPortField).minY, box(109).minY);
     std::string error;
     PreferencesPanel::Layout broken;
-    EXPECT_FALSE(PreferencesPanel::layOut("[panel]\nwidth = 200\nheight = 100\n[7]\nkind = dial\nrect = 1,2,3,4\n",
-                                          520, 256, broken, error));
+    EXPECT_FALSE(PreferencesPanel::layOut("[panel]\nwidth = 200\nheight = 100\n[7]\nkind = dial\nrect = 1,2,3,4\n", 520,
+                                          256, broken, error));
     EXPECT_NE(error.find("[7]"), std::string::npos) << error;
 }
 

@@ -51,9 +51,9 @@ struct ToolRun {
 };
 ToolRun snapshot(const TempDir &home, const std::string &arguments, const std::string &environment = "") {
     ToolRun r;
-    const std::string command = "env -u DISPLAY XDG_CONFIG_HOME=" + home.file("config") + " APPDATA=" +
-                                home.file("data") + " " + environment + " " + toolPath() + " snapshot " + arguments +
-                                " 2>&1";
+    const std::string command = "env -u DISPLAY XDG_CONFIG_HOME=" + home.file("config") +
+                                " APPDATA=" + home.file("data") + " " + environment + " " + toolPath() + " snapshot " +
+                                arguments + " 2>&1";
     r.status = runCommand(command, r.output);
     return r;
 }
