@@ -2,6 +2,7 @@
 
 #include "core/CFString.h"
 #include "core/Kernel.h"
+#include "osc/OSCHelper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +35,8 @@ int offsetOf(QrvMurmelo &fx) {
 
 QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
     displayState.clear();
+    // Exists before any script runs: scripts register OSC paths with it.
+    oscHelper = new QV::OSCHelper(this, nullptr);
 
     canMono();
     canProcessReplacing();
@@ -52,6 +55,7 @@ QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, 
         if (AUKernelBase *kernel = createKernel()) kernels.push_back(kernel);
 
     startServices();
+    oscHelper->startTask();
 
     std::lock_guard<std::mutex> guard(instancesLock);
     instances().push_back(this);
@@ -63,6 +67,9 @@ QrvMurmelo::~QrvMurmelo() {
         auto &list = instances();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
+    // The OSC threads end first: their handlers use the programs.
+    oscHelper->stopTask();
+    delete oscHelper;
 }
 
 AUKernelBase *QrvMurmelo::createKernel() { return nullptr; }
@@ -103,7 +110,10 @@ void QrvMurmelo::setProgram(vst2::VstInt32 program) {
     applyOscPortOffset();
 }
 
-void QrvMurmelo::applyOscPortOffset() {}
+void QrvMurmelo::applyOscPortOffset() {
+    const int offset = offsetOf(*this);
+    oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
+}
 
 void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
     QrvAuBase::processReplacing(inputs, outputs, frames);
@@ -116,6 +126,7 @@ void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     const float real = value(index);
     notifyEditor(index, real);
     if (index == kOscPortOffset) applyOscPortOffset();
+    oscHelper->parameterChanged(index, real);
 }
 
 vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *) { return 1; }

@@ -9,6 +9,10 @@
 #include <atomic>
 #include <vector>
 
+namespace QV {
+class OSCHelper;
+}
+
 namespace murmelo {
 
 // Process-wide OSC base port: 7000 until an instance reads the stored setting.
@@ -59,6 +63,7 @@ public:
     static bool getOthersGuiFlag(int offset, int flag);
 
     DisplayState &display() { return displayState; }
+    QV::OSCHelper *getOSCHelper() { return oscHelper; }
 
 private:
     void resizeScratchBuffers(int frames);
@@ -73,6 +78,7 @@ private:
     DisplayState displayState;
     float speedLfoPhase = 0.f;
     float depthLfoPhase = 0.f;
+    QV::OSCHelper *oscHelper = nullptr; // owned
 };
 
 } // namespace murmelo
