@@ -111,7 +111,9 @@ void QrvMurmelo::setProgram(vst2::VstInt32 program) {
 }
 
 void QrvMurmelo::applyOscPortOffset() {
-    const int offset = offsetOf(*this);
+    // The offset is the stored value truncated toward zero.
+    const float v = currentProgram()->getValue(kOscPortOffset);
+    const int offset = std::fabs(v) < 1e6f ? static_cast<int>(v) : 0;
     oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
 }
 

@@ -31,6 +31,15 @@ std::string dottedQuad(unsigned long address) {
     return text;
 }
 
+// Addresses of junk may hold any byte: control characters are shown as '?'
+// so that each error stays one line.
+std::string printable(const char *address) {
+    std::string s = address;
+    for (char &c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return s;
+}
+
 // Reads "i id, s url, s reply path" and nothing else.
 void readIdUrlPath(Args args, osc::int32 &id, const char *&url, const char *&path) {
     args >> id >> url >> path >> osc::EndMessage;
@@ -234,7 +243,7 @@ void OSCHelper::ProcessMessage(const osc::ReceivedMessage &m, const IpEndpointNa
     } catch (const std::exception &e) {
         std::string text = e.what();
         while (!text.empty() && text.back() == '\n') text.pop_back();
-        oscPrint("error while parsing message: %s: %s\n", m.AddressPattern(), text.c_str());
+        oscPrint("error while parsing message: %s: %s\n", printable(m.AddressPattern()).c_str(), text.c_str());
     }
 }
 
@@ -246,7 +255,7 @@ void OSCHelper::ProcessPacket(const char *data, int size, const IpEndpointName &
         // message whose address can be read.
         const void *end = size > 0 && data[0] == '/' ? std::memchr(data, 0, static_cast<std::size_t>(size)) : nullptr;
         if (end)
-            oscPrint("error while parsing message: %s: %s\n", data, e.what());
+            oscPrint("error while parsing message: %s: %s\n", printable(data).c_str(), e.what());
         else
             oscPrint("error while parsing packet: %s\n", e.what());
     }

@@ -14,9 +14,14 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char **environ;
 
 namespace osc_test {
 
@@ -183,6 +188,58 @@ bool udpPortFree(int port) {
     const bool free = bind(s, reinterpret_cast<sockaddr *>(&a), sizeof(a)) == 0;
     close(s);
     return free;
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string> &argv, const std::string &outputFile) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t child = -1;
+    if (posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ) == 0) pid = child;
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+ChildProcess::~ChildProcess() {
+    if (pid <= 0) return;
+    if (wait(0) < 0) {
+        kill(pid, SIGTERM);
+        wait(5000);
+    }
+    if (wait(0) < 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+void ChildProcess::signal(int number) {
+    if (pid > 0 && status < 0) kill(pid, number);
+}
+
+int ChildProcess::wait(int timeoutMs) {
+    if (pid <= 0 || status >= 0) return status;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int s = 0;
+        if (waitpid(pid, &s, WNOHANG) == pid) {
+            status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+            return status;
+        }
+        if (std::chrono::steady_clock::now() >= end) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+int freeUdpPort() {
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = loopback(0);
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof(a));
+    socklen_t len = sizeof(a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
 }
 
 int pickFreeOffset() {

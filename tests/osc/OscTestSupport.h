@@ -75,6 +75,26 @@ private:
     std::string path;
 };
 
+// A program run in the background with its standard output in a file;
+// ended (SIGTERM) and reaped when destroyed.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string> &argv, const std::string &outputFile);
+    ~ChildProcess();
+    bool started() const { return pid > 0; }
+    // Waits up to timeoutMs for the child to exit on its own; its exit
+    // status, or -1 when it is still running.
+    int wait(int timeoutMs);
+    void signal(int number);
+
+private:
+    int pid = -1;
+    int status = -1;
+};
+
+// A UDP port on this machine that nothing is bound to right now.
+int freeUdpPort();
+
 // A port 7000 + offset (offset 1..100) nothing on this machine uses now.
 int pickFreeOffset();
 bool udpPortFree(int port);
