@@ -248,6 +248,17 @@ void OSCHelper::ProcessMessage(const osc::ReceivedMessage &m, const IpEndpointNa
 }
 
 void OSCHelper::ProcessPacket(const char *data, int size, const IpEndpointName &remoteEndpoint) {
+    if (size < 0) return;
+    // One buffer per thread, grown to the largest datagram seen.
+    thread_local std::vector<char> padded;
+    const std::size_t n = static_cast<std::size_t>(size);
+    if (padded.size() < n + kPacketPadding) padded.resize(n + kPacketPadding);
+    std::memcpy(padded.data(), data, n);
+    std::memset(padded.data() + n, 0, kPacketPadding);
+    walkPacket(padded.data(), size, remoteEndpoint);
+}
+
+void OSCHelper::walkPacket(const char *data, int size, const IpEndpointName &remoteEndpoint) {
     try {
         osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
     } catch (const std::exception &e) {
