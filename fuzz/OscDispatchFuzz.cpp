@@ -42,9 +42,8 @@ protected:
     }
 };
 
-// oscpack's own code is not instrumented: the datagram and the padding the
-// server gives it are placed so that they end where an unreadable page
-// begins, and any read past them faults.
+// oscpack's own code is not instrumented: the datagram is placed so that it
+// ends where an unreadable page begins, and any read past it faults.
 class GuardedBuffer {
 public:
     static constexpr std::size_t kMax = 65536;
@@ -56,10 +55,8 @@ public:
         if (mprotect(base + kMax, page, PROT_NONE) != 0) __builtin_trap();
     }
     char *place(const std::uint8_t *data, std::size_t size) {
-        const std::size_t padding = QV::OSCHelper::kPacketPadding;
-        char *at = base + kMax - padding - size;
+        char *at = base + kMax - size;
         std::memcpy(at, data, size);
-        std::memset(at + size, 0, padding);
         return at;
     }
 
@@ -88,8 +85,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     static Fixture *fixture = new Fixture;
     static GuardedBuffer *buffer = new GuardedBuffer;
-    if (size > GuardedBuffer::kMax - QV::OSCHelper::kPacketPadding) return 0;
+    if (size > GuardedBuffer::kMax) return 0;
     char *packet = buffer->place(data, size);
-    fixture->server.walkPacket(packet, static_cast<int>(size), IpEndpointName(0x7F000001ul, 9000));
+    fixture->server.ProcessPacket(packet, static_cast<int>(size), IpEndpointName(0x7F000001ul, 9000));
     return 0;
 }

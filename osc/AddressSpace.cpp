@@ -8,6 +8,7 @@
 #include "core/Parameters.h"
 #include "core/QrvMurmelo.h"
 #include "osc/OSCHelper.h"
+#include "osc/PacketCheck.h"
 
 #include <cstdio>
 #include <cstring>
@@ -249,17 +250,9 @@ void OSCHelper::ProcessMessage(const osc::ReceivedMessage &m, const IpEndpointNa
 
 void OSCHelper::ProcessPacket(const char *data, int size, const IpEndpointName &remoteEndpoint) {
     if (size < 0) return;
-    // One buffer per thread, grown to the largest datagram seen.
-    thread_local std::vector<char> padded;
-    const std::size_t n = static_cast<std::size_t>(size);
-    if (padded.size() < n + kPacketPadding) padded.resize(n + kPacketPadding);
-    std::memcpy(padded.data(), data, n);
-    std::memset(padded.data() + n, 0, kPacketPadding);
-    walkPacket(padded.data(), size, remoteEndpoint);
-}
-
-void OSCHelper::walkPacket(const char *data, int size, const IpEndpointName &remoteEndpoint) {
     try {
+        if (const char *malformed = checkOscPacket(data, static_cast<std::size_t>(size)))
+            throw osc::MalformedPacketException(malformed);
         osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
     } catch (const std::exception &e) {
         // The packet could not be walked: name its address when it is a

@@ -90,15 +90,10 @@ public:
     // resolve or the system refuses the socket.
     bool sendToUrl(const char *url, const OscPacket &packet);
 
-    // The oscpack listener's entry for one received datagram.  The packet
-    // is copied with kPacketPadding zero bytes after it: oscpack reads a
-    // few bytes past the end of some malformed packets (a blob's size, for
-    // one) before it notices they are short.  [osc]
+    // The oscpack listener's entry for one received datagram.  A packet that
+    // is malformed (checked within its bounds first, see PacketCheck.h) or
+    // cannot be walked is reported on one line and dropped.  [osc]
     void ProcessPacket(const char *data, int size, const IpEndpointName &remoteEndpoint) override;
-    // Walks a packet that is followed by kPacketPadding readable bytes.  A
-    // packet that cannot be walked is reported on one line and dropped.
-    void walkPacket(const char *data, int size, const IpEndpointName &remoteEndpoint);
-    static constexpr int kPacketPadding = 16;
 
 protected:
     // The dispatcher: one message, errors reported and swallowed.  [osc]

@@ -68,6 +68,21 @@ TEST_F(OscRobustness, MalformedPacketsPrintOneLineEach) {
     EXPECT_EQ(text.find("TaskMain"), std::string::npos);
 }
 
+// Two datagrams the fuzzer found that make oscpack read outside the packet
+// (a blob cut off after its type tag; many blobs whose sizes point far past
+// the end).  They are refused before oscpack walks them.
+TEST_F(OscRobustness, BlobsThatPointOutsideThePacket) {
+    StdoutCapture out;
+    raw(oscString("/oo") + oscString(",]b"));
+    std::string blobs = oscString("/registerUpdate") + oscString(",iss" + std::string(120, 'b')) + int32be(0) +
+                        oscString("xy:9001") + oscString("/up");
+    for (int n = 0; n < 4; ++n) blobs += int32be(0x7FFFFFF0u);
+    raw(blobs);
+    ASSERT_TRUE(pingUntilAnswered(client, port));
+    EXPECT_EQ(out.text(), "error while parsing message: /oo: arguments exceed message size\n"
+                          "error while parsing message: /registerUpdate: arguments exceed message size\n");
+}
+
 TEST_F(OscRobustness, NestedBundlesAreOpenedAndBadOnesStopOnlyThemselves) {
     // A bundle holding a bundle holding "/set 9 0.5", then one holding junk.
     std::string set;

@@ -88,6 +88,7 @@ TEST(OscPort, SecondInstanceOnTheSamePortDoesNotListenUntilMoved) {
     // Moving the second to a free offset makes it listen there.
     const int moved = pickFreeOffset();
     second->setParameter(15, offsetToNormalised(moved));
+    ASSERT_TRUE(pingUntilAnswered(client, kBasePort + moved));
     client.send(kBasePort + moved, "/set", [](osc::OutboundPacketStream &p) { p << 0 << 0.5f; });
     ASSERT_TRUE(pingUntilAnswered(client, kBasePort + moved));
     EXPECT_NEAR(second->getParameter(0), 0.5f, kNear);
