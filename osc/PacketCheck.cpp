@@ -19,11 +19,18 @@ std::int32_t readInt32(const char *p) {
 }
 
 // End (padded to four) of the string starting at at, or 0 when it has no
-// terminator before end.
+// terminator before end or its padding is not all zero.  oscpack looks for
+// a string's end only in the last byte of each four, so a string is read
+// the same way by both only when its padding is zero.
 std::size_t stringEnd(const char *data, std::size_t at, std::size_t end) {
     const void *nul = std::memchr(data + at, 0, end - at);
     if (!nul) return 0;
-    return roundUp4(static_cast<std::size_t>(static_cast<const char *>(nul) - data) + 1);
+    const std::size_t terminator = static_cast<std::size_t>(static_cast<const char *>(nul) - data);
+    const std::size_t padded = roundUp4(terminator + 1);
+    if (padded > end) return 0;
+    for (std::size_t k = terminator + 1; k < padded; ++k)
+        if (data[k] != 0) return 0;
+    return padded;
 }
 
 // Bytes the argument with type tag t takes at offset at, or a reason.
@@ -40,7 +47,7 @@ const char *argumentSize(char t, const char *data, std::size_t at, std::size_t e
         return nullptr;
     case 's': case 'S': {
         const std::size_t e = at < end ? stringEnd(data, at, end) : 0;
-        if (e == 0) return "unterminated string argument";
+        if (e == 0) return "unterminated or badly padded string argument";
         bytes = e - at;
         return nullptr;
     }
@@ -58,11 +65,11 @@ const char *argumentSize(char t, const char *data, std::size_t at, std::size_t e
 
 const char *checkMessage(const char *data, std::size_t size) {
     const std::size_t tags = stringEnd(data, 0, size);
-    if (tags == 0) return "unterminated address pattern";
+    if (tags == 0) return "unterminated or badly padded address pattern";
     // Without type tags there are no arguments to read.
     if (tags == size || data[tags] != ',') return nullptr;
     const std::size_t arguments = stringEnd(data, tags, size);
-    if (arguments == 0) return "unterminated type tag string";
+    if (arguments == 0) return "unterminated or badly padded type tag string";
     std::size_t at = arguments;
     for (const char *t = data + tags + 1; *t; ++t) {
         std::size_t bytes = 0;

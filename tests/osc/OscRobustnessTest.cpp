@@ -68,9 +68,11 @@ TEST_F(OscRobustness, MalformedPacketsPrintOneLineEach) {
     EXPECT_EQ(text.find("TaskMain"), std::string::npos);
 }
 
-// Two datagrams the fuzzer found that make oscpack read outside the packet
-// (a blob cut off after its type tag; many blobs whose sizes point far past
-// the end).  They are refused before oscpack walks them.
+// Datagrams the fuzzer found that make oscpack read outside the packet: a
+// blob cut off after its type tag; many blobs whose sizes point far past the
+// end; a type tag string whose padding is not zero (oscpack then reads on
+// into the arguments for its end).  They are refused before oscpack walks
+// them.
 TEST_F(OscRobustness, BlobsThatPointOutsideThePacket) {
     StdoutCapture out;
     raw(oscString("/oo") + oscString(",]b"));
@@ -78,9 +80,11 @@ TEST_F(OscRobustness, BlobsThatPointOutsideThePacket) {
                         oscString("xy:9001") + oscString("/up");
     for (int n = 0; n < 4; ++n) blobs += int32be(0x7FFFFFF0u);
     raw(blobs);
+    raw(oscString("/re") + std::string(",b\0s", 4) + int32be(3) + oscString("xup"));
     ASSERT_TRUE(pingUntilAnswered(client, port));
     EXPECT_EQ(out.text(), "error while parsing message: /oo: arguments exceed message size\n"
-                          "error while parsing message: /registerUpdate: arguments exceed message size\n");
+                          "error while parsing message: /registerUpdate: arguments exceed message size\n"
+                          "error while parsing message: /re: unterminated or badly padded type tag string\n");
 }
 
 TEST_F(OscRobustness, NestedBundlesAreOpenedAndBadOnesStopOnlyThemselves) {
