@@ -17,11 +17,13 @@ while(index LESS count)
   string(APPEND table "    {${id}, file${id}, ${size}},\n")
   math(EXPR index "${index} + 2")
 endwhile()
-file(WRITE "${OUTPUT}.tmp"
+# Written every time the rule runs: an output left older than its inputs
+# would make the build run the rule again on every build.
+file(WRITE "${OUTPUT}"
 "// Generated from resources/ at build time; do not edit.\n"
 "#include \"core/Resources.h\"\n\n"
 "namespace murmelo {\n\n${body}\n"
 "static const EmbeddedFile kFiles[] = {\n${table}    {0, nullptr, 0},\n};\n\n"
 "const EmbeddedFile *embeddedFiles() { return kFiles; }\n\n"
 "} // namespace murmelo\n")
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different "${OUTPUT}.tmp" "${OUTPUT}")
+

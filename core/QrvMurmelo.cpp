@@ -2,6 +2,7 @@
 
 #include "core/CFString.h"
 #include "core/Kernel.h"
+#include "core/Settings.h"
 #include "osc/OSCHelper.h"
 
 #include <algorithm>
@@ -72,23 +73,16 @@ QrvMurmelo::~QrvMurmelo() {
     delete oscHelper;
 }
 
-AUKernelBase *QrvMurmelo::createKernel() { return nullptr; }
-
 void QrvMurmelo::startServices() {
     speedLfoPhase = 0.f;
     depthLfoPhase = 0.f;
     resizeScratchBuffers(blockSize);
     std::memset(&blockParams, 0, sizeof(blockParams));
     std::memset(&previousBlockParams, 0, sizeof(previousBlockParams));
+    oscBasePort.store(readSettingInt(kSettingOscBasePort, 7000), std::memory_order_relaxed);
 }
 
 void QrvMurmelo::stopServices() {}
-
-void QrvMurmelo::resizeScratchBuffers(int frames) {
-    const std::size_t n = frames > 0 ? static_cast<std::size_t>(frames) : 0;
-    oldOutput.assign(n, 0.f);
-    oldDelayWrites.assign(n, 0.f);
-}
 
 void QrvMurmelo::resume() { wantEvents(1); }
 
@@ -115,11 +109,6 @@ void QrvMurmelo::applyOscPortOffset() {
     const float v = currentProgram()->getValue(kOscPortOffset);
     const int offset = std::fabs(v) < 1e6f ? static_cast<int>(v) : 0;
     oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
-}
-
-void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
-    QrvAuBase::processReplacing(inputs, outputs, frames);
-    previousBlockParams = blockParams;
 }
 
 void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "core/BlockParams.h"
+#include "core/BlockStage.h"
 #include "core/DisplayState.h"
+#include "core/MurmeloKernel.h"
 #include "core/QrvAuBase.h"
 
 #include <atomic>
@@ -66,7 +68,14 @@ public:
     QV::OSCHelper *getOSCHelper() { return oscHelper; }
 
 private:
+    // [ui] scratch for crossfades: one block per output channel in each buffer.
     void resizeScratchBuffers(int frames);
+    // [audio] the per-block order for one piece that fits the scratch buffers.
+    void processBlock(float *const *inputs, float *const *outputs, int frames);
+    // [audio] block stage: phase alignment, block parameters, change test, display.
+    void runBlockStage(int frames);
+    void runKernels(float *const *inputs, float *const *outputs, int frames);
+    CMurmeloKernel *kernelAt(std::size_t index) const;
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();
 
@@ -78,6 +87,8 @@ private:
     DisplayState displayState;
     float speedLfoPhase = 0.f;
     float depthLfoPhase = 0.f;
+    // What the kernels read for the block being rendered.
+    KernelShared kernelShared;
     QV::OSCHelper *oscHelper = nullptr; // owned
 };
 

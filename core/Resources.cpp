@@ -1,7 +1,8 @@
 #include "core/Resources.h"
 
+#include "platform/Files.h"
+
 #include <cstdio>
-#include <new>
 
 namespace murmelo {
 
@@ -36,23 +37,10 @@ DataBuffer loadResource(int id) {
 }
 
 DataBuffer readFile(const std::string &path) {
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) return DataBuffer();
-    DataBuffer result;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            auto *bytes = new (std::nothrow) unsigned char[static_cast<std::size_t>(size) + 1];
-            if (bytes && std::fread(bytes, 1, static_cast<std::size_t>(size), file) == static_cast<std::size_t>(size)) {
-                bytes[size] = 0; // a terminator past the end, for text users
-                result = DataBuffer(bytes, static_cast<std::size_t>(size), true);
-            } else {
-                delete[] bytes;
-            }
-        }
-    }
-    std::fclose(file);
-    return result;
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+    if (platform::readWholeFile(path, bytes, size) != platform::ReadResult::ok) return DataBuffer();
+    return DataBuffer(bytes.release(), size, true);
 }
 
 } // namespace murmelo

@@ -50,7 +50,8 @@ private:
 // [any] the embedded file with that identifier, not owned; empty (with one
 // line on standard error) when there is none.
 DataBuffer loadResource(int id);
-// [any] the whole file, owned; empty when it cannot be opened or read.
+// [any] the whole file, owned, with a zero byte past its end for text users;
+// empty when it cannot be opened or read, or is not a regular file.
 DataBuffer readFile(const std::string &path);
 
 } // namespace murmelo

@@ -1,4 +1,5 @@
-// Per-user preferences that outlive the instance and the host's run.  Every
+// Per-user preferences that outlive the instance and the host's run, kept in
+// $XDG_CONFIG_HOME (else ~/.config)/Quorvane/com.quorvane.murmelo.ini.  Every
 // operation opens the store anew; nothing is cached here.  [any]
 #pragma once
 
@@ -14,8 +15,9 @@ constexpr char kSettingSkin[] = "Skin";                           // text, defau
 int readSettingInt(const char *name, int defaultValue);
 // Stores an integer, keeping every other value; false when it could not be written.
 bool writeSettingInt(const char *name, int value);
-// Replaces text with the stored text (at most 255 characters) and returns
-// true; leaves text unchanged and returns false when there is none.
+// Replaces text with the stored text (its first 255 bytes, never cutting a
+// UTF-8 character) and returns true; leaves text unchanged and returns false
+// when there is none.
 bool readSettingString(const char *name, std::string &text);
 
 } // namespace murmelo

@@ -18,6 +18,11 @@ bool takeFlag(Args &args, const std::string &flag);
 // without its value is an error (message in error).
 bool takeOption(Args &args, const std::string &name, std::string &value, std::string &error);
 
+// Reads "NAME=VALUE" (a Murmelo parameter and a value in its own unit) into
+// the parameter index and the host's normalised value; false with a reason.
+bool parseSetting(const std::string &setting, int &index, float &normalised, std::string &error);
+
 int runInfo(Args args);
+int runRender(Args args);
 
 } // namespace tool

@@ -14,6 +14,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", tool::runInfo, "info [--json] [--plugin PATH]   identity, parameters and programs"},
+    {"render", tool::runRender,
+     "render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] [--block N] [--rate HZ]\n"
+     "         [--tail SECONDS] [--plugin PATH]   audio (or the built-in demo) through the plug-in\n"
+     "  render --list-programs   the programs"},
 };
 
 void usage() {

@@ -10,6 +10,8 @@
 
 #include "vst2/vst2abi.h"
 
+#include <atomic>
+
 namespace vst2 {
 
 class AEffEditor;
@@ -100,7 +102,8 @@ protected:
     VstInt32 blockSize = 1024;
     VstInt32 numPrograms;
     VstInt32 numParams;
-    VstInt32 curProgram = 0;
+    // Switched on the UI thread, read by the audio, OSC and script threads.
+    std::atomic<VstInt32> curProgram{0};
     AEffect cEffect{};
 };
 

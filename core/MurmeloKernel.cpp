@@ -1,0 +1,70 @@
+#include "core/MurmeloKernel.h"
+
+#include "core/MurmeloDsp.h"
+
+#include <algorithm>
+
+namespace murmelo {
+
+CMurmeloKernel::CMurmeloKernel(QrvAuBase *owner, int channel, const KernelShared *shared)
+    : AUKernelBase(owner), effect(owner), channelIndex(channel), delay(new float[dsp::kDelayLength]()),
+      delayBytes(static_cast<int>(dsp::kDelayLength * sizeof(float))), shared(shared) {}
+
+void CMurmeloKernel::reset() {
+    std::fill(delay.get(), delay.get() + dsp::kDelayLength, 0.f);
+    writePosition = 0;
+    lfoPhase = 0.f;
+}
+
+void CMurmeloKernel::fill(ChannelBlock &cb, const float *input, float *output, int slot, bool first) const {
+    cb.input = input;
+    cb.output = output;
+    cb.delay = delay.get();
+    cb.writeIndex = writePosition;
+    cb.phase = lfoPhase;
+    cb.channel = first ? channelIndex : 0; // later pieces continue the offset phase
+    const int offset = slot * shared->scratchFrames;
+    cb.oldOutput = shared->oldOutput ? shared->oldOutput + offset : nullptr;
+    cb.oldDelayWrites = shared->oldDelayWrites ? shared->oldDelayWrites + offset : nullptr;
+}
+
+void CMurmeloKernel::take(const ChannelBlock &cb) {
+    writePosition = cb.writeIndex;
+    lfoPhase = cb.phase;
+}
+
+int CMurmeloKernel::pieceLength(const KernelShared &s, int frames) {
+    return s.scratchFrames > 0 && frames > s.scratchFrames ? s.scratchFrames : frames;
+}
+
+void CMurmeloKernel::process(const float *input, float *output, int frames, int, bool &silence) {
+    silence = false;
+    const KernelShared &s = *shared;
+    bool changed = s.changed && s.scratchFrames > 0;
+    for (int done = 0, n = 0; done < frames; done += n) {
+        n = pieceLength(s, frames - done);
+        KernelBlock b{s.current, s.previous, changed, s.sampleRate, s.dry, s.wet, n, 1, {}};
+        fill(b.channels[0], input + done, output + done, 0, done == 0);
+        s.render(b);
+        take(b.channels[0]);
+        changed = false;
+    }
+}
+
+void CMurmeloKernel::processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
+                                 float *const outputs[2], int frames) {
+    const KernelShared &s = *a.shared;
+    bool changed = s.changed && s.scratchFrames > 0;
+    for (int done = 0, n = 0; done < frames; done += n) {
+        n = pieceLength(s, frames - done);
+        KernelBlock block{s.current, s.previous, changed, s.sampleRate, s.dry, s.wet, n, 2, {}};
+        a.fill(block.channels[0], inputs[0] + done, outputs[0] + done, 0, done == 0);
+        b.fill(block.channels[1], inputs[1] + done, outputs[1] + done, 1, done == 0);
+        s.render(block);
+        a.take(block.channels[0]);
+        b.take(block.channels[1]);
+        changed = false;
+    }
+}
+
+} // namespace murmelo

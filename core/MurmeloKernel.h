@@ -1,0 +1,68 @@
+// CMurmeloKernel: one channel's modulated delay line.  It owns the delay line,
+// its write index and the main-LFO phase; everything else it reads from the
+// block the effect prepares (KernelShared), so the kernel has no host types.
+#pragma once
+
+#include "core/BlockParams.h"
+#include "core/Kernel.h"
+#include "core/KernelRender.h"
+
+#include <memory>
+
+namespace murmelo {
+
+// What the effect's block stage hands to its kernels for one block.  Written
+// and read on the audio thread only.
+struct KernelShared {
+    const BlockParams *current = nullptr;
+    const BlockParams *previous = nullptr;
+    bool changed = false;
+    float sampleRate = 44100.f;
+    float dry = 0.f; // ("Dry Level")^3
+    float wet = 0.f; // ("Effect Level")^3
+    // Scratch for crossfades: scratchFrames floats per channel, channel c at
+    // offset c x scratchFrames in each buffer.
+    float *oldOutput = nullptr;
+    float *oldDelayWrites = nullptr;
+    int scratchFrames = 0;
+    RenderFunction render = nullptr;
+};
+
+class CMurmeloKernel : public AUKernelBase {
+public:
+    // The delay line is allocated and zeroed here; shared must outlive the kernel.
+    CMurmeloKernel(QrvAuBase *owner, int channel, const KernelShared *shared);
+
+    // Zeroes the delay line, write index and phase.  Nothing calls it while
+    // the effect runs: delay contents and phases survive suspend and resume.
+    void reset() override;
+    // [audio] one channel; channelCount is ignored (always 1) and silence is
+    // always cleared.  More frames than the scratch holds are rendered in
+    // consecutive pieces, the first one crossfading.
+    void process(const float *input, float *output, int frames, int channelCount, bool &silence) override;
+    // [audio] both kernels' channels in one pass: the same floats as calling
+    // process on a and then on b.
+    static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
+                            float *const outputs[2], int frames);
+
+    float phase() const { return lfoPhase; }
+    void setPhase(float p) { lfoPhase = p; }
+    int writeIndex() const { return writePosition; }
+    int channel() const { return channelIndex; }
+    const float *delayLine() const { return delay.get(); }
+
+private:
+    void fill(ChannelBlock &cb, const float *input, float *output, int slot, bool first) const;
+    void take(const ChannelBlock &cb);
+    static int pieceLength(const KernelShared &s, int frames);
+
+    QrvAuBase *effect; // the owning effect (also kept by the base)
+    int channelIndex;
+    std::unique_ptr<float[]> delay;
+    int delayBytes;
+    int writePosition = 0;
+    float lfoPhase = 0.f;
+    const KernelShared *shared;
+};
+
+} // namespace murmelo

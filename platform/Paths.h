@@ -1,0 +1,35 @@
+// The user's folders and the file system's folder operations.  Every call
+// looks at the environment and the disk anew.  [any]
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+constexpr char kPathSeparator = '/';
+
+// The value of an environment variable; false when it is unset or empty.
+bool environmentValue(const char *name, std::string &value);
+// The user's home folder ($HOME, else the password database); empty when unknown.
+std::string homeFolder();
+// The per-user configuration folder: $XDG_CONFIG_HOME when it is an absolute
+// path, else ~/.config; empty when there is no home folder.
+std::string userConfigFolder();
+// The per-user data folder: $XDG_DATA_HOME when it is an absolute path, else
+// ~/.local/share; empty when there is no home folder.
+std::string userDataFolder();
+
+// True when path is a folder this process can open and list.
+bool canOpenFolder(const std::string &path);
+// True when path is a regular file (after symbolic links) this process can
+// open for reading.  Folders, dangling links and devices are not.
+bool canReadFile(const std::string &path);
+// Appends the names in folder (not "." or "..") in the order the file system
+// lists them; false when the folder cannot be opened.
+bool listFolder(const std::string &path, std::vector<std::string> &names);
+// Creates path and any missing parents with the given mode; true when the
+// folder exists afterwards.
+bool makeFolders(const std::string &path, unsigned mode);
+
+} // namespace platform

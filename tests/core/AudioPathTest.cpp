@@ -1,0 +1,165 @@
+// processReplacing of the real plug-in allocates nothing and takes no lock.
+//
+// This program replaces the C allocator (operator new ends up there too) and
+// the pthread lock functions for the whole process, murmelo.so included, and
+// counts the calls a thread makes while its counting window is open.
+#include "tests/core/SoundRig.h"
+
+#include <atomic>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <pthread.h>
+
+extern "C" {
+void *__libc_malloc(size_t);
+void *__libc_calloc(size_t, size_t);
+void *__libc_realloc(void *, size_t);
+void *__libc_memalign(size_t, size_t);
+void __libc_free(void *);
+}
+
+namespace {
+
+thread_local bool counting = false;
+std::atomic<int> allocations{0}, frees{0}, locks{0};
+
+void noteAllocation() {
+    if (counting) allocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+void noteLock() {
+    if (counting) locks.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The C library's own function of that name, looked up on first use (always
+// before a counting window opens: the process locks long before a test runs).
+template <class Fn> Fn next(Fn &cache, const char *name) {
+    if (!cache) cache = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+    return cache;
+}
+
+using MutexFn = int (*)(pthread_mutex_t *);
+using RwFn = int (*)(pthread_rwlock_t *);
+MutexFn realMutexLock, realMutexTryLock;
+RwFn realReadLock, realWriteLock;
+
+} // namespace
+
+extern "C" {
+void *malloc(size_t n) {
+    noteAllocation();
+    return __libc_malloc(n);
+}
+void *calloc(size_t n, size_t size) {
+    noteAllocation();
+    return __libc_calloc(n, size);
+}
+void *realloc(void *p, size_t n) {
+    noteAllocation();
+    return __libc_realloc(p, n);
+}
+void *memalign(size_t alignment, size_t n) {
+    noteAllocation();
+    return __libc_memalign(alignment, n);
+}
+void *aligned_alloc(size_t alignment, size_t n) { return memalign(alignment, n); }
+int posix_memalign(void **out, size_t alignment, size_t n) {
+    void *p = memalign(alignment, n);
+    if (!p) return 12; // ENOMEM
+    *out = p;
+    return 0;
+}
+void free(void *p) {
+    if (counting && p) frees.fetch_add(1, std::memory_order_relaxed);
+    __libc_free(p);
+}
+int pthread_mutex_lock(pthread_mutex_t *m) {
+    noteLock();
+    return next(realMutexLock, "pthread_mutex_lock")(m);
+}
+int pthread_mutex_trylock(pthread_mutex_t *m) {
+    noteLock();
+    return next(realMutexTryLock, "pthread_mutex_trylock")(m);
+}
+int pthread_rwlock_rdlock(pthread_rwlock_t *l) {
+    noteLock();
+    return next(realReadLock, "pthread_rwlock_rdlock")(l);
+}
+int pthread_rwlock_wrlock(pthread_rwlock_t *l) {
+    noteLock();
+    return next(realWriteLock, "pthread_rwlock_wrlock")(l);
+}
+}
+
+namespace {
+
+using sound::Rig;
+using sound::Stereo;
+
+struct Counts {
+    int allocations, frees, locks;
+};
+
+// Runs fn with this thread's counting window open.
+template <class Fn> Counts counted(Fn fn) {
+    allocations = frees = locks = 0;
+    counting = true;
+    fn();
+    counting = false;
+    return {allocations.load(), frees.load(), locks.load()};
+}
+
+Stereo tone(int n) {
+    Stereo s(n);
+    for (int i = 0; i < n; ++i) s.left[i] = s.right[i] = static_cast<float>((i % 100) - 50) / 50.f;
+    return s;
+}
+
+TEST(AudioPath, TheCountersSeeAllocationsAndLocks) {
+    std::mutex m;
+    Counts c = counted([&] {
+        void *p = ::operator new(64);
+        ::operator delete(p);
+        std::lock_guard<std::mutex> guard(m);
+    });
+    EXPECT_GE(c.allocations, 1);
+    EXPECT_GE(c.frees, 1);
+    EXPECT_GE(c.locks, 1);
+    // Inside the plug-in too: a new block size reallocates its scratch.
+    Rig rig;
+    ASSERT_TRUE(rig);
+    c = counted([&] { rig.plugin->effect()->dispatcher(rig.plugin->effect(), vst2::effSetBlockSize, 0, 4096, nullptr, 0.f); });
+    EXPECT_GE(c.allocations, 2);
+    EXPECT_GE(c.frees, 2);
+}
+
+TEST(AudioPath, ProcessReplacingNeitherAllocatesNorLocks) {
+    Rig rig;
+    ASSERT_TRUE(rig);
+    const Stereo block = tone(512), big = tone(5000);
+    Stereo out(5000);
+    float *in[2] = {const_cast<float *>(block.left.data()), const_cast<float *>(block.right.data())};
+    float *inBig[2] = {const_cast<float *>(big.left.data()), const_cast<float *>(big.right.data())};
+    float *o[2] = {out.left.data(), out.right.data()};
+    vst2::AEffect *e = rig.plugin->effect();
+    // From the very first block (a crossfade from the start-up set) on,
+    // through every program (most of them crossfade every block), parameter
+    // changes, suspend and resume, and blocks larger than the scratch.
+    for (int program = 0; program < murmelo::kNumPrograms; ++program) {
+        const Counts c = counted([&] {
+            for (int b = 0; b < 4; ++b) e->processReplacing(e, in, o, 512);
+            e->processReplacing(e, inBig, o, 5000);
+            e->processReplacing(e, in, o, 1);
+        });
+        EXPECT_EQ(c.allocations, 0) << "program " << program;
+        EXPECT_EQ(c.frees, 0) << "program " << program;
+        EXPECT_EQ(c.locks, 0) << "program " << program;
+        rig.useProgram((program + 1) % murmelo::kNumPrograms);
+        rig.setNormalised(murmelo::kShape, program / 17.f);
+        rig.plugin->suspend();
+        rig.plugin->resume();
+    }
+}
+
+} // namespace
