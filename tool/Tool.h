@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace vsthost {
+class Plugin;
+}
+
 namespace tool {
 
 using Args = std::vector<std::string>;
@@ -22,7 +26,11 @@ bool takeOption(Args &args, const std::string &name, std::string &value, std::st
 // the parameter index and the host's normalised value; false with a reason.
 bool parseSetting(const std::string &setting, int &index, float &normalised, std::string &error);
 
+// The program index for a name (any case) or an index; -1 when none.
+int findProgram(vsthost::Plugin &p, const std::string &wanted);
+
 int runInfo(Args args);
 int runRender(Args args);
+int runServe(Args args);
 
 } // namespace tool

@@ -34,7 +34,7 @@ protected:
 };
 
 TEST(OscPort, FollowsTheOffsetAndTheProgram) {
-    auto plugin = testing_support::loadMurmelo();
+    auto plugin = loadPlugin();
     ASSERT_TRUE(plugin);
     OscClient client;
     const int a = pickFreeOffset();
@@ -42,39 +42,39 @@ TEST(OscPort, FollowsTheOffsetAndTheProgram) {
     while (b == a) b = pickFreeOffset();
 
     // Offset 0: nothing listens.
-    EXPECT_FALSE(pingUntilAnswered(client, kBasePort + a, 300));
+    EXPECT_FALSE(pingUntilAnswered(client, basePort() + a, 300));
 
     plugin->setParameter(15, offsetToNormalised(a));
-    EXPECT_TRUE(pingUntilAnswered(client, kBasePort + a));
-    EXPECT_FALSE(udpPortFree(kBasePort + a));
+    EXPECT_TRUE(pingUntilAnswered(client, basePort() + a));
+    EXPECT_FALSE(udpPortFree(basePort() + a));
 
     // Back to 0 closes the socket.
     plugin->setParameter(15, 0.f);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(udpPortFree(kBasePort + a));
+    EXPECT_TRUE(udpPortFree(basePort() + a));
 
     // Each program keeps its own offset; selecting one moves the port.
     plugin->setParameter(15, offsetToNormalised(a));
     plugin->setProgram(1);
     plugin->setParameter(15, offsetToNormalised(b));
-    EXPECT_TRUE(pingUntilAnswered(client, kBasePort + b));
-    EXPECT_TRUE(udpPortFree(kBasePort + a));
+    EXPECT_TRUE(pingUntilAnswered(client, basePort() + b));
+    EXPECT_TRUE(udpPortFree(basePort() + a));
     plugin->setProgram(0);
-    EXPECT_TRUE(pingUntilAnswered(client, kBasePort + a));
+    EXPECT_TRUE(pingUntilAnswered(client, basePort() + a));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(udpPortFree(kBasePort + b));
+    EXPECT_TRUE(udpPortFree(basePort() + b));
     plugin->setProgram(2); // offset 0: off
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(udpPortFree(kBasePort + a));
+    EXPECT_TRUE(udpPortFree(basePort() + a));
 }
 
 TEST(OscPort, SecondInstanceOnTheSamePortDoesNotListenUntilMoved) {
     ListeningPlugin first;
     ASSERT_TRUE(first.ok());
-    auto second = testing_support::loadMurmelo();
+    auto second = loadPlugin();
     ASSERT_TRUE(second);
     StdoutCapture out;
-    const int firstOffset = first.port() - kBasePort;
+    const int firstOffset = first.port() - basePort();
     second->setParameter(15, offsetToNormalised(firstOffset));
     EXPECT_TRUE(out.waitFor("std::runtime_error in TaskMain(): unable to bind udp socket\n"));
 
@@ -88,9 +88,9 @@ TEST(OscPort, SecondInstanceOnTheSamePortDoesNotListenUntilMoved) {
     // Moving the second to a free offset makes it listen there.
     const int moved = pickFreeOffset();
     second->setParameter(15, offsetToNormalised(moved));
-    ASSERT_TRUE(pingUntilAnswered(client, kBasePort + moved));
-    client.send(kBasePort + moved, "/set", [](osc::OutboundPacketStream &p) { p << 0 << 0.5f; });
-    ASSERT_TRUE(pingUntilAnswered(client, kBasePort + moved));
+    ASSERT_TRUE(pingUntilAnswered(client, basePort() + moved));
+    client.send(basePort() + moved, "/set", [](osc::OutboundPacketStream &p) { p << 0 << 0.5f; });
+    ASSERT_TRUE(pingUntilAnswered(client, basePort() + moved));
     EXPECT_NEAR(second->getParameter(0), 0.5f, kNear);
 }
 
@@ -168,7 +168,7 @@ TEST_F(OscServer, GetAllSendsSixteenSeparateRepliesInOrder) {
         EXPECT_EQ(all[i].args[0].i, i);
     }
     EXPECT_EQ(all[10].args[1].f, -50.f);
-    EXPECT_EQ(all[15].args[1].f, static_cast<float>(port - kBasePort));
+    EXPECT_EQ(all[15].args[1].f, static_cast<float>(port - basePort()));
 }
 
 TEST_F(OscServer, PrintsOneLinePerBadMessageAndChangesNothing) {

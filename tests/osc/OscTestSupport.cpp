@@ -194,6 +194,7 @@ ChildProcess::ChildProcess(const std::vector<std::string> &argv, const std::stri
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char *> args;
     for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
@@ -242,12 +243,43 @@ int freeUdpPort() {
     return ntohs(a.sin_port);
 }
 
+namespace {
+
+struct ProcessSettings {
+    testing_support::TempDir dir;
+    int base;
+    ProcessSettings() {
+        std::mt19937 random(static_cast<unsigned>(getpid()) ^
+                            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+        base = 20000 + static_cast<int>(random() % 400) * 100;
+        std::string ignored;
+        testing_support::runCommand("mkdir -p '" + dir.file("Quorvane") + "'", ignored);
+        std::ofstream(dir.file("Quorvane/com.quorvane.murmelo.ini")) << "OSC Base Port = " << base << "\n";
+        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    }
+};
+
+ProcessSettings &processSettings() {
+    static ProcessSettings settings;
+    return settings;
+}
+
+} // namespace
+
+int basePort() { return processSettings().base; }
+std::string configFolder() { return processSettings().dir.path(); }
+
+std::unique_ptr<vsthost::Plugin> loadPlugin() {
+    processSettings();
+    return testing_support::loadMurmelo();
+}
+
 int pickFreeOffset() {
     static std::mt19937 random(static_cast<unsigned>(getpid()) ^
                                static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 500; ++attempt) {
         const int offset = 1 + static_cast<int>(random() % 100);
-        if (udpPortFree(kBasePort + offset)) return offset;
+        if (udpPortFree(basePort() + offset)) return offset;
     }
     throw std::runtime_error("no free OSC port");
 }
@@ -270,7 +302,7 @@ bool pingUntilAnswered(OscClient &client, int port, int timeoutMs) {
 }
 
 ListeningPlugin::ListeningPlugin() {
-    instance = testing_support::loadMurmelo();
+    instance = loadPlugin();
     if (!instance) return;
     OscClient client;
     for (int attempt = 0; attempt < 10 && !listening; ++attempt) {

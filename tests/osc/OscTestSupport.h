@@ -75,7 +75,7 @@ private:
     std::string path;
 };
 
-// A program run in the background with its standard output in a file;
+// A program run in the background with its standard output and error in a file;
 // ended (SIGTERM) and reaped when destroyed.
 class ChildProcess {
 public:
@@ -95,10 +95,18 @@ private:
 // A UDP port on this machine that nothing is bound to right now.
 int freeUdpPort();
 
-// A port 7000 + offset (offset 1..100) nothing on this machine uses now.
+// Each test process keeps its settings in a folder of its own
+// ($XDG_CONFIG_HOME), whose "OSC Base Port" it picks at random so that test
+// processes running side by side rarely meet on a port.
+int basePort();
+// The real plug-in, loaded after the process's settings are in place.
+std::unique_ptr<vsthost::Plugin> loadPlugin();
+// The folder holding the process's settings (for child processes).
+std::string configFolder();
+
+// An offset (1..100) whose port, base port + offset, nothing uses now.
 int pickFreeOffset();
 bool udpPortFree(int port);
-constexpr int kBasePort = 7000;
 
 // The host's normalised value that stores "OSC Port Offset" n.
 float offsetToNormalised(int n);
@@ -112,7 +120,7 @@ class ListeningPlugin {
 public:
     ListeningPlugin();
     vsthost::Plugin &plugin() { return *instance; }
-    int port() const { return kBasePort + offset; }
+    int port() const { return basePort() + offset; }
     bool ok() const { return listening; }
 
 private:
