@@ -3,6 +3,7 @@
 #include "core/CFString.h"
 #include "core/Kernel.h"
 #include "core/Settings.h"
+#include "midi/MurmeloLuaMIDIHelper.h"
 #include "osc/OSCHelper.h"
 
 #include <algorithm>
@@ -27,17 +28,23 @@ std::vector<QrvMurmelo *> &instances() {
     return list;
 }
 
-int offsetOf(QrvMurmelo &fx) {
-    const float v = fx.currentProgram()->getValue(kOscPortOffset);
-    return std::fabs(v) < 2e9f ? static_cast<int>(v) : 0;
+// Instances are selected by their "OSC Port Offset" compared as a float, so
+// an offset of 3 does not select an instance whose value is 3.5.
+bool hasOffset(QrvMurmelo &fx, int offset) {
+    return fx.currentProgram()->getValue(kOscPortOffset) == static_cast<float>(offset);
 }
 
 } // namespace
 
 QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
     displayState.clear();
-    // Exists before any script runs: scripts register OSC paths with it.
-    oscHelper = new QV::OSCHelper(this, nullptr);
+    // The MIDI host and the OSC server know each other; the scripts run once
+    // both exist (they may send OSC and register OSC paths), while every
+    // program still holds the defaults.
+    midiHost.reset(new MurmeloLuaMIDIHelper(this));
+    oscHelper = new QV::OSCHelper(this, midiHost.get());
+    midiHost->setOSCHelper(oscHelper);
+    midiHost->getLuaState();
 
     canMono();
     canProcessReplacing();
@@ -68,8 +75,12 @@ QrvMurmelo::~QrvMurmelo() {
         auto &list = instances();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
-    // The OSC threads end first: their handlers use the programs.
+    // The OSC threads end first: "/exec", "/call" and the note paths enter
+    // the scripts.  Then the MIDI host ends its timers (whose callbacks may
+    // still send OSC or register paths) and closes the interpreter; the OSC
+    // server object goes last.
     oscHelper->stopTask();
+    midiHost.reset();
     delete oscHelper;
 }
 
@@ -120,7 +131,7 @@ void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     oscHelper->parameterChanged(index, real);
 }
 
-vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *) { return 1; }
+vst2::VstInt32 QrvMurmelo::processEvents(vst2::VstEvents *events) { return midiHost->processMidiEvents(events); }
 
 bool QrvMurmelo::getEffectName(char *text) {
     std::strcpy(text, kProductName);
@@ -174,7 +185,7 @@ void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
     if (!isParameterIndex(index)) return;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances()) {
-        if (offsetOf(*fx) != offset) continue;
+        if (!hasOffset(*fx, offset)) continue;
         fx->currentProgram()->setValue(index, realValue);
         fx->updateDisplay();
     }
@@ -184,7 +195,7 @@ float QrvMurmelo::getOthersParameter(int offset, int index) {
     if (!isParameterIndex(index)) return 0.f;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) return fx->currentProgram()->getValue(index);
+        if (hasOffset(*fx, offset)) return fx->currentProgram()->getValue(index);
     return 0.f;
 }
 
@@ -192,14 +203,14 @@ void QrvMurmelo::setOthersGuiFlag(int offset, int flag, bool state) {
     if (flag < 0 || flag >= 8) return;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) fx->displayState.guiFlags[flag].store(state ? 1 : 0, std::memory_order_relaxed);
+        if (hasOffset(*fx, offset)) fx->displayState.guiFlags[flag].store(state ? 1 : 0, std::memory_order_relaxed);
 }
 
 bool QrvMurmelo::getOthersGuiFlag(int offset, int flag) {
     if (flag < 0 || flag >= 8) return false;
     std::lock_guard<std::mutex> guard(instancesLock);
     for (QrvMurmelo *fx : instances())
-        if (offsetOf(*fx) == offset) return fx->displayState.guiFlags[flag].load(std::memory_order_relaxed) != 0;
+        if (hasOffset(*fx, offset)) return fx->displayState.guiFlags[flag].load(std::memory_order_relaxed) != 0;
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "core/QrvAuBase.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace QV {
@@ -21,6 +22,8 @@ namespace murmelo {
 extern std::atomic<int> oscBasePort;
 
 constexpr int kMurmeloVersion = 0x00010100;
+
+class MurmeloLuaMIDIHelper;
 
 class QrvMurmelo : public QrvAuBase {
 public:
@@ -65,6 +68,7 @@ public:
     static bool getOthersGuiFlag(int offset, int flag);
 
     DisplayState &display() { return displayState; }
+    MurmeloLuaMIDIHelper *getMidiHost() { return midiHost.get(); }
     QV::OSCHelper *getOSCHelper() { return oscHelper; }
 
 private:
@@ -79,6 +83,7 @@ private:
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();
 
+    std::unique_ptr<MurmeloLuaMIDIHelper> midiHost;
     BlockParams blockParams{};
     BlockParams previousBlockParams{};
     bool blockParamsChanged = false;

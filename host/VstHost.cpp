@@ -28,6 +28,10 @@ namespace {
 // before the host has an AEffect to look the instance up by.
 thread_local Plugin *constructing = nullptr;
 
+// Guards the host's field of every AEffect: a plug-in may call back from its
+// own threads (timers) before the entry point has returned.
+std::mutex instanceFieldLock;
+
 constexpr std::size_t kTextBuffer = 256;
 
 } // namespace
@@ -61,7 +65,10 @@ std::unique_ptr<Plugin> Plugin::load(const std::string &path, std::string &error
         error = path + ": the instance has no VST 2.x magic";
         return nullptr;
     }
-    effect->resvd1 = reinterpret_cast<std::intptr_t>(plugin.get());
+    {
+        std::lock_guard<std::mutex> guard(instanceFieldLock);
+        effect->resvd1 = reinterpret_cast<std::intptr_t>(plugin.get());
+    }
     plugin->aeffect = effect;
     plugin->dispatch(vst2::effOpen);
     plugin->dispatch(vst2::effSetSampleRate, 0, 0, nullptr, options.sampleRate);
@@ -164,7 +171,11 @@ void Plugin::onCall(std::function<void(const HostCall &)> newObserver) {
 
 std::intptr_t VST2_CALLBACK Plugin::callback(vst2::AEffect *effect, std::int32_t opcode, std::int32_t index,
                                              std::intptr_t value, void *ptr, float opt) {
-    Plugin *self = effect && effect->resvd1 ? reinterpret_cast<Plugin *>(effect->resvd1) : constructing;
+    Plugin *self = constructing;
+    {
+        std::lock_guard<std::mutex> guard(instanceFieldLock);
+        if (effect && effect->resvd1) self = reinterpret_cast<Plugin *>(effect->resvd1);
+    }
     if (!self) return opcode == vst2::audioMasterVersion ? vst2::kVstVersion : 0;
     HostCall call{opcode, index, value, opt, std::this_thread::get_id()};
     std::function<void(const HostCall &)> notify;

@@ -85,7 +85,8 @@ void OSCHelper::startTask() {
 
 void OSCHelper::stopTask() {
     if (!oscThread.running()) return;
-    stopListening();
+    // Port 0 also keeps a run that is being set up right now from starting.
+    requestPort(0);
     quitOsc.signal();
     quitNotify.signal();
     awaitEnd(oscThread, oscEnded, "OSC thread");
@@ -107,11 +108,6 @@ void OSCHelper::requestPort(int port) {
         if (listeningRun) listeningRun->stop();
     }
     if (port != 0) restartOsc.signal();
-}
-
-void OSCHelper::stopListening() {
-    std::lock_guard<std::mutex> guard(runLock);
-    if (listeningRun) listeningRun->stop();
 }
 
 void OSCHelper::TaskMain() {

@@ -119,7 +119,6 @@ private:
     void TaskMain();
     void listenOnce();
     bool publishRun(ListeningRun *run, int port);
-    void stopListening();
     void NotifyMain();
     void sendUpdate(const SetParamQueue::Entry &entry);
     void awaitEnd(platform::Thread &thread, platform::AutoResetEvent &ended, const char *name);

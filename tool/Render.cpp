@@ -2,14 +2,18 @@
 // exactly as a host loads it.
 //
 //   murmelo render [IN] OUT [--program NAME|INDEX] [--set "NAME=VALUE" ...]
-//                  [--block N] [--rate HZ] [--tail SECONDS] [--plugin PATH]
+//                  [--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid]
+//                  [--plugin PATH]
 //   murmelo render --list-programs
 //
 // Without IN it renders the embedded demo.  After the input the plug-in keeps
 // running on silence: --tail SECONDS exactly, or by default until 65536
 // frames (the longest delay) in a row stay below -80 dBFS, at most 30 s.
+// --midi delivers a standard MIDI file's messages at their sample positions
+// (see MidiFile.h); the automatic tail then lasts at least to its last event.
 #include "host/VstHost.h"
 #include "tool/Audio.h"
+#include "tool/MidiFile.h"
 #include "tool/Tool.h"
 
 #include <cmath>
@@ -26,7 +30,7 @@ constexpr float kQuietLevel = 1e-4f; // -80 dBFS
 constexpr double kMaximumAutoTail = 30.0;
 
 struct RenderOptions {
-    std::string input, output, program, plugin;
+    std::string input, output, program, plugin, midi;
     std::vector<std::string> settings;
     int block = 512;
     int rate = 0; // 0: the input's rate, 44100 for the demo
@@ -37,7 +41,7 @@ struct RenderOptions {
 int usageError(const std::string &message) {
     std::fprintf(stderr, "murmelo render: %s\n", message.c_str());
     std::fprintf(stderr, "usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
-                         "[--block N] [--rate HZ] [--tail SECONDS] [--plugin PATH]\n"
+                         "[--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
                          "       murmelo render --list-programs [--plugin PATH]\n");
     return 2;
 }
@@ -74,6 +78,7 @@ bool takeOptions(Args &args, RenderOptions &o, std::string &error) {
     }
     if (takeOption(args, "--tail", value, error) && !number(value, 0, 3600, o.tail))
         error = "--tail wants seconds from 0 to 3600, not '" + value + "'";
+    takeOption(args, "--midi", o.midi, error);
     o.plugin = takePluginPath(args);
     for (const std::string &a : args)
         if (a.size() > 1 && a[0] == '-' && error.empty()) error = "unknown option '" + a + "'";
@@ -114,7 +119,8 @@ bool configure(vsthost::Plugin &p, const RenderOptions &o, std::string &error) {
 // Runs the input and then the tail through the plug-in into the writer.
 class Renderer {
 public:
-    Renderer(vsthost::Plugin &p, AudioWriter &w, int block, int rate) : plugin(p), writer(w), block(block), rate(rate) {
+    Renderer(vsthost::Plugin &p, AudioWriter &w, int block, int rate, MidiFeed midi)
+        : plugin(p), writer(w), midi(std::move(midi)), block(block), rate(rate) {
         out.resize(block);
     }
     bool run(AudioSource &source, double tail, std::string &error) {
@@ -135,9 +141,10 @@ private:
     bool runTail(double tail, Progress &progress, std::string &error) {
         StereoBlock silence;
         silence.resize(block);
-        const std::int64_t limit = static_cast<std::int64_t>((tail >= 0 ? tail : kMaximumAutoTail) * rate + 0.5);
+        std::int64_t limit = static_cast<std::int64_t>((tail >= 0 ? tail : kMaximumAutoTail) * rate + 0.5);
+        if (tail < 0) limit = std::max(limit, midi.endFrame() - done);
         for (std::int64_t t = 0; t < limit; t += block) {
-            if (tail < 0 && quietRun >= kLongestDelay) break;
+            if (tail < 0 && quietRun >= kLongestDelay && done >= midi.endFrame()) break;
             if (!step(silence, static_cast<int>(std::min<std::int64_t>(block, limit - t)), error)) return false;
             progress.update(done);
         }
@@ -146,6 +153,7 @@ private:
     bool step(StereoBlock &in, int n, std::string &error) {
         float *i[2] = {in.left.data(), in.right.data()};
         float *o[2] = {out.left.data(), out.right.data()};
+        midi.deliver(plugin, done, n);
         plugin.process(i, o, n);
         for (int k = 0; k < n; ++k)
             quietRun = std::fabs(out.left[k]) < kQuietLevel && std::fabs(out.right[k]) < kQuietLevel ? quietRun + 1 : 0;
@@ -155,6 +163,7 @@ private:
 
     vsthost::Plugin &plugin;
     AudioWriter &writer;
+    MidiFeed midi;
     StereoBlock out;
     int block, rate;
     std::int64_t done = 0, quietRun = 0;
@@ -208,10 +217,12 @@ int runRender(Args args) {
     if (!plugin) return failure(error);
     if (o.listPrograms) return listPrograms(*plugin);
     if (!configure(*plugin, o, error)) return usageError(error);
+    std::vector<TimedMidi> midi;
+    if (!o.midi.empty() && !readMidiFile(o.midi, o.rate, midi, error)) return failure(error);
     plugin->start(host.sampleRate, o.block);
     AudioWriter writer;
     if (!writer.open(o.output, o.rate, error)) return failure(error);
-    Renderer renderer(*plugin, writer, o.block, o.rate);
+    Renderer renderer(*plugin, writer, o.block, o.rate, MidiFeed(std::move(midi)));
     if (!renderer.run(*source, o.tail, error) || !writer.commit(error)) return failure(error);
     summary(o, *plugin, renderer, writer);
     return 0;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <oscpack/osc/OscOutboundPacketStream.h>
 
 using namespace murmelo;
@@ -86,6 +88,20 @@ TEST_F(OscDispatch, StopAndStartAgainWarnsOnlyWhileRunning) {
     osc().stopTask();
     osc().startTask();
     EXPECT_EQ(out.count("Warning"), 1);
+}
+
+// Closing an instance right after moving its port, while its OSC thread may
+// be setting up the listening socket, still ends the thread at once.
+TEST(OscLifetime, ClosingWhileAPortIsBeingOpened) {
+    osc_test::basePort(); // this process's own settings
+    for (int n = 0; n < 200; ++n) {
+        const auto start = std::chrono::steady_clock::now();
+        {
+            QrvMurmelo fx(quietHost);
+            fx.setParameter(kOscPortOffset, osc_test::offsetToNormalised(osc_test::pickFreeOffset()));
+        }
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "round " << n;
+    }
 }
 
 } // namespace

@@ -1,0 +1,37 @@
+// The global functions MIDI scripts see, registered in this order:
+//
+//   setParameter, getParameter, getParameterID, getParameterMinMax,
+//   getParameterUnit, getParameterName, isParameterUsed, getNumParameters,
+//   [sendOSC], setOthersParameter, getOthersParameter, requestAllNoteOn,
+//   requestAllNoteOff, requestAllCC, requestAllNRPN, requestAllProgramChange,
+//   requestAllPolyPressure, requestNoteOn, requestNoteOff, requestCC,
+//   requestNRPN, requestPitchWheel, requestChannelPressure,
+//   requestProgramChange, requestPolyPressure, time, requestTimedCallback,
+//   requestPeriodicCallback, cancelTimer, setGUIBoolValue, getGUIBoolValue,
+//   setOthersGUIBoolValue, getOthersGUIBoolValue,
+//   [registerOSCPathForParameter, registerOSCPathForParameterNormalized]
+//
+// The bracketed OSC functions belong to the OSC server and are registered
+// only where it provides them.
+//
+// A parameter argument is an index (a number or a numeric string, 0..15,
+// else "parameter out of range: %d") or an exact, case-sensitive name (else
+// "parameter not found: '%s'").  An "offset" selects instances by their
+// "OSC Port Offset" (a non-number counts as 0).  Script errors carry the
+// fixed texts below without a position prefix.  Values are real values in
+// the parameter's unit.  Every function runs under the MIDI host's luaLock.
+#pragma once
+
+struct lua_State;
+
+namespace QV {
+
+void registerMidiApi(lua_State *L);
+
+// The timer functions (LuaTimers.cpp).
+int luaTime(lua_State *L);
+int luaRequestTimedCallback(lua_State *L);
+int luaRequestPeriodicCallback(lua_State *L);
+int luaCancelTimer(lua_State *L);
+
+} // namespace QV

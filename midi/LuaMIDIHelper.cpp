@@ -1,0 +1,152 @@
+#include "midi/LuaMIDIHelper.h"
+
+#include "core/Parameters.h"
+#include "core/Resources.h"
+#include "core/UserFolders.h"
+#include "midi/LuaMIDIApi.h"
+#include "midi/LuaSupport.h"
+
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+
+namespace QV {
+
+const char LuaMIDIHelper::kRefcon[] = "QV::LuaMIDIHelper::kRefcon";
+const char LuaMIDIHelper::kParamLookup[] = "QV::LuaMIDIHelper::kParamLookup";
+const char LuaMIDIHelper::kTimerMetatable[] = "QV::LuaMIDIHelper::Timer";
+
+namespace {
+
+constexpr char kDefaultScriptName[] = "midi.lua";
+
+void setRegistryPointer(lua_State *L, const char *key, void *value) {
+    lua_pushlightuserdata(L, const_cast<char *>(key));
+    lua_pushlightuserdata(L, value);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+}
+
+// True when the file name (after the last separator) starts with "midi.lua".
+bool isUserMidiScript(const std::string &path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.compare(0, 8, kDefaultScriptName) == 0;
+}
+
+} // namespace
+
+LuaMIDIHelper::LuaMIDIHelper(murmelo::QrvMurmelo *owner, OSCHelper *oscHelper)
+    : owner(owner), oscHelper(oscHelper), timerQueue(new platform::TimerQueue) {}
+
+LuaMIDIHelper::~LuaMIDIHelper() {
+    stopTimers();
+    std::lock_guard<std::recursive_mutex> guard(luaLock);
+    paramLookup.reset();
+    if (state) lua_close(state);
+    state = nullptr;
+}
+
+LuaMIDIHelper *LuaMIDIHelper::fromState(lua_State *L) {
+    lua_pushlightuserdata(L, const_cast<char *>(kRefcon));
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    auto *host = static_cast<LuaMIDIHelper *>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    return host;
+}
+
+bool LuaMIDIHelper::isParameterUsed(int) { return true; }
+
+lua_State *LuaMIDIHelper::getLuaState() {
+    std::lock_guard<std::recursive_mutex> guard(luaLock);
+    if (!state) createState();
+    return state;
+}
+
+void LuaMIDIHelper::createState() {
+    lua_State *L = luaL_newstate();
+    if (!L) {
+        reportScriptProblem("failed to create the MIDI interpreter\n");
+        return;
+    }
+    // Set up inside a protected call so that running out of memory on the
+    // way is an error we can report rather than a panic.
+    if (lua_cpcall(L, setUpState, this) != 0) {
+        reportScriptProblem("failed to set up the MIDI interpreter: %s\n", errorText(L, -1));
+        lua_close(L);
+        paramLookup.reset();
+        return;
+    }
+    state = L;
+    runScripts();
+}
+
+int LuaMIDIHelper::setUpState(lua_State *L) {
+    auto *self = static_cast<LuaMIDIHelper *>(lua_touserdata(L, 1));
+    luaL_openlibs(L);
+    // The interpreter runs __gc metamethods with hooks off, so an endless
+    // one could not be stopped; newproxy is the only way a script makes one.
+    lua_pushnil(L);
+    lua_setglobal(L, "newproxy");
+    registerPrint(L);
+    registerMidiApi(L);
+    luaL_newmetatable(L, kTimerMetatable);
+    lua_pop(L, 1);
+    setRegistryPointer(L, kRefcon, self);
+    self->paramLookup.reset(new std::map<std::string, int>);
+    for (int i = 0; i < murmelo::kNumParameters; ++i) (*self->paramLookup)[murmelo::parameterInfo(i).name] = i;
+    setRegistryPointer(L, kParamLookup, self->paramLookup.get());
+    self->setGlobals(L);
+    self->budget.attach(L);
+    return 0;
+}
+
+void LuaMIDIHelper::setGlobals(lua_State *L) {
+    const struct {
+        const char *name;
+        bool value;
+    } flags[] = {{"isMac", false}, {"isWin", true}, {"isVST", true}, {"isAU", false}};
+    for (const auto &f : flags) {
+        lua_pushboolean(L, f.value);
+        lua_setglobal(L, f.name);
+    }
+    const struct {
+        const char *name;
+        int value;
+    } numbers[] = {{"majorVersion", 1}, {"minorVersion", 1}, {"dotVersion", 0}, {"version", 10100}};
+    for (const auto &n : numbers) {
+        lua_pushnumber(L, n.value);
+        lua_setglobal(L, n.name);
+    }
+}
+
+// The embedded default script unless the user has a "midi.lua", then every
+// user script in the order the folder lists them.
+void LuaMIDIHelper::runScripts() {
+    std::vector<std::string> paths;
+    murmelo::listScripts(paths);
+    bool userMidi = false;
+    for (const std::string &p : paths) userMidi = userMidi || isUserMidiScript(p);
+    if (!userMidi) {
+        const murmelo::DataBuffer script = murmelo::loadResource(murmelo::kResourceMidiLua);
+        runChunk("buffer", luaL_loadbuffer(state, script.chars() ? script.chars() : "", script.length(),
+                                           kDefaultScriptName));
+    }
+    for (const std::string &p : paths) runChunk("file", luaL_loadfile(state, p.c_str()));
+}
+
+// Runs the chunk just loaded (loadStatus 0) with no arguments and no results;
+// a failure to load or run is reported and the host goes on.
+void LuaMIDIHelper::runChunk(const char *what, int loadStatus) {
+    lua_State *L = state;
+    const int status = loadStatus == 0 ? budget.call(L, 0, 0) : loadStatus;
+    if (status == 0) return;
+    reportScriptProblem("failed to run %s: %s\n", what, errorText(L, -1));
+    lua_pop(L, 1); // the error object; the stack is as it was before the load
+}
+
+int LuaMIDIHelper::protectedCall(int nargs, int nresults, bool *ranTooLong) {
+    std::lock_guard<std::recursive_mutex> guard(luaLock);
+    return budget.call(state, nargs, nresults, ranTooLong);
+}
+
+} // namespace QV

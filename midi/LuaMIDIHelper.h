@@ -1,0 +1,146 @@
+// The MIDI scripting host: one Lua 5.1 interpreter per plug-in instance in
+// which the user's MIDI scripts run.
+//
+// Scripts register handlers for kinds of MIDI events and timers (see
+// LuaMIDIApi.h).  The host's event blocks are decoded here and every
+// matching handler is called: first the handlers of the kind's "all" list,
+// then those registered for the event's key, each list in registration order.
+//
+// Threads: the interpreter is entered from the thread that constructs the
+// effect (script loading), the host's thread that delivers MIDI events, the
+// timer-queue worker and the OSC thread.  Every use of the interpreter
+// happens under luaLock.  A timer callback never holds timersLock and luaLock
+// together; a thread holding luaLock takes timersLock only briefly inside the
+// timer functions.
+#pragma once
+
+#include "midi/ScriptBudget.h"
+#include "platform/TimerQueue.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct lua_State;
+
+namespace vst2 {
+struct VstEvents;
+}
+namespace murmelo {
+class QrvMurmelo;
+}
+
+namespace QV {
+
+class OSCHelper;
+
+enum class MidiEventKind { NoteOn, NoteOff, ControlChange, NRPN, ProgramChange, PolyPressure, PitchWheel, ChannelPressure };
+
+class LuaMIDIHelper {
+public:
+    // Registry keys: light userdata holding the address of these texts.
+    static const char kRefcon[];
+    static const char kParamLookup[];
+    static const char kTimerMetatable[];
+
+    // Sets up empty tables, the locks and the timer queue; the interpreter
+    // is created later by getLuaState().  The OSC server may be given now or
+    // later (setOSCHelper); until then the script functions that need it
+    // are absent.
+    explicit LuaMIDIHelper(murmelo::QrvMurmelo *owner, OSCHelper *oscHelper = nullptr);
+    virtual ~LuaMIDIHelper();
+    LuaMIDIHelper(const LuaMIDIHelper &) = delete;
+    LuaMIDIHelper &operator=(const LuaMIDIHelper &) = delete;
+
+    // [any] Dispatchers; channel is 0-based here and 1-based for scripts.
+    virtual void noteOn(int channel, unsigned char note, unsigned char velocity, std::int32_t deltaFrames);
+    virtual void noteOff(int channel, unsigned char note, unsigned char velocity, std::int32_t deltaFrames);
+    // NRPN assembly (controllers 99, 98, 6, 38), then the CC dispatch.
+    virtual void controlChange(int channel, unsigned char controller, unsigned char value, std::int32_t deltaFrames);
+    virtual void pitchWheel(int channel, unsigned char lsb, unsigned char msb, std::int32_t deltaFrames);
+    virtual bool isParameterUsed(int index);
+    // Indicator flags 0..7; the product decides where they live.
+    virtual void setGUIBoolValue(int id, bool flag) = 0;
+    virtual bool getGUIBoolValue(int id) = 0;
+
+    void programChange(int channel, unsigned char program);
+    void channelPressure(int channel, unsigned char pressure);
+    void polyPressure(int channel, unsigned char note, unsigned char pressure);
+
+    // [any] The interpreter, created and its scripts run on first use; null
+    // when it could not be created.
+    lua_State *getLuaState();
+    // [audio] Decodes the host's event block and dispatches it; returns 1.
+    int processMidiEvents(const vst2::VstEvents *events);
+
+    // For the OSC server: the lock to hold while using the interpreter, and
+    // the protected call to enter it with (under that lock, with the
+    // runaway-script budget; the interpreter must exist, see getLuaState).
+    // Returns lua_pcall's status.
+    std::recursive_mutex &getLuaLock() { return luaLock; }
+    int protectedCall(int nargs, int nresults, bool *ranTooLong = nullptr);
+
+    void setOSCHelper(OSCHelper *helper) { oscHelper = helper; }
+    OSCHelper *getOSCHelper() const { return oscHelper; }
+    murmelo::QrvMurmelo *getOwner() const { return owner; }
+
+    // The MIDI host of an interpreter (registry key kRefcon).
+    static LuaMIDIHelper *fromState(lua_State *L);
+
+    // For the script functions (under luaLock).
+    void addHandler(MidiEventKind kind, int ref);
+    void addKeyedHandler(MidiEventKind kind, std::int32_t key, int ref);
+    // Timers: a live timer's id (never reused; 0 when the system refuses),
+    // cancelling by id (harmless when the timer is gone).
+    std::uint64_t startTimer(int ref, std::uint32_t ms, bool periodic);
+    void cancelTimer(std::uint64_t id);
+
+protected:
+    // Deletes the timer queue, waiting for callbacks in progress, then frees
+    // every timer record.  Idempotent; a derived class calls it first in its
+    // destructor, so no callback reaches a half-destroyed object.
+    void stopTimers();
+
+private:
+    using HandlerList = std::vector<int>;                 // registry references
+    using HandlerMap = std::map<std::int32_t, HandlerList>;
+    struct TimerRecord {
+        LuaMIDIHelper *host;
+        int handler;
+        platform::TimerQueue::Timer *timer;
+        bool periodic;
+        std::uint64_t id;
+    };
+
+    void createState();
+    static int setUpState(lua_State *L);
+    void setGlobals(lua_State *L);
+    void runScripts();
+    void runChunk(const char *what, int loadStatus);
+
+    HandlerList &allList(MidiEventKind kind);
+    HandlerMap *keyedMap(MidiEventKind kind);
+    void dispatch(MidiEventKind kind, std::int32_t key, const int *args, int nargs);
+    void callHandler(int ref, const int *args, int nargs, const char *what);
+    void timerFired(std::uint64_t id);
+
+    murmelo::QrvMurmelo *owner;
+    OSCHelper *oscHelper;
+    lua_State *state = nullptr;
+    std::recursive_mutex luaLock;
+    HandlerList allNoteOn, allNoteOff, allCC, allNRPN, allProgramChange, allPolyPressure;
+    HandlerMap noteOnMap, noteOffMap, ccMap, nrpnMap, programChangeMap, polyPressureMap;
+    HandlerList pitchWheelList, channelPressureList;
+    std::int32_t nrpnNumberLSB = 0, nrpnNumberMSB = 0, dataEntryLSB = 0, dataEntryMSB = 0;
+    std::map<std::uint64_t, TimerRecord *> timers; // live timers by id
+    std::uint64_t lastTimerId = 0;
+    std::unique_ptr<platform::TimerQueue> timerQueue;
+    std::mutex timersLock;
+    std::unique_ptr<std::map<std::string, int>> paramLookup; // name -> index
+    ScriptBudget budget;
+};
+
+} // namespace QV

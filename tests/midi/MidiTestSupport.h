@@ -1,0 +1,60 @@
+// A temporary user folder with a Scripts folder, scripts that log what they
+// see into a file, and MIDI helpers for the MIDI scripting tests.
+#pragma once
+
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+#include <gtest/gtest.h>
+
+namespace midi_test {
+
+using vsthost::Plugin;
+
+class MidiScripts : public ::testing::Test {
+protected:
+    MidiScripts();
+
+    // Writes Scripts/<name>; the text is preceded by a prelude defining
+    // log(...), which appends its arguments (tostring'ed, space-separated)
+    // as one line to the log file.
+    void writeScript(const std::string &name, const std::string &text);
+    // Writes Scripts/<name> with exactly these bytes.
+    void writeRawScript(const std::string &name, const std::string &bytes);
+    std::string scriptPath(const std::string &name) const;
+    std::string scriptsFolder() const;
+
+    std::vector<std::string> logLines() const;
+    // Waits until the log has at least n lines (false after timeoutMs).
+    bool waitForLines(std::size_t n, int timeoutMs = 5000) const;
+    // Waits until some line equals text.
+    bool waitForLine(const std::string &text, int timeoutMs = 5000) const;
+    void clearLog() const;
+
+    // Loads the plug-in; standard output of the construction into loadOutput.
+    std::unique_ptr<Plugin> load();
+
+    testing_support::TempDir home;
+    testing_support::ScopedEnv appData;
+    std::string logPath;
+    std::string loadOutput;
+};
+
+// MIDI messages at frame 0.
+std::vector<Plugin::Midi> midi(std::initializer_list<std::vector<int>> messages);
+inline std::vector<Plugin::Midi> cc(int channel, int controller, int value) {
+    return midi({{0xB0 | (channel - 1), controller, value}});
+}
+inline std::vector<Plugin::Midi> noteOn(int channel, int note, int velocity) {
+    return midi({{0x90 | (channel - 1), note, velocity}});
+}
+
+// Runs body on another thread and waits at most timeoutMs for it; a body
+// that does not return ends the test program (it cannot be cancelled).
+void returnsWithin(int timeoutMs, const std::function<void()> &body);
+
+} // namespace midi_test
