@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary datagrams into the OSC dispatcher of a real
-// effect object.  Replies go nowhere and host names resolve without the
+// effect object and its MIDI scripts.  Replies go nowhere and host names resolve without the
 // network, so the fuzzer exercises parsing, argument reading, the address
 // space and reply building, never the outside world.
 #include "core/QrvMurmelo.h"
+#include "midi/MurmeloLuaMIDIHelper.h"
 #include "osc/OSCHelper.h"
 
 #include <cstdint>
@@ -67,7 +68,8 @@ private:
 
 struct Fixture {
     murmelo::QrvMurmelo effect{quietHost};
-    FuzzedServer server{&effect, nullptr};
+    // The effect's own MIDI host: "/exec" and "/call" reach its scripts.
+    FuzzedServer server{&effect, effect.getMidiHost()};
     Fixture() {
         server.registerPath("/pair", {{0, 0.f, 1.f}, {3, 0.5f, 19.5f}});
         server.registerPath("/one", {{7, 0.f, 4.f}});

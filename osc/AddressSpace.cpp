@@ -9,6 +9,7 @@
 #include "core/QrvMurmelo.h"
 #include "osc/OSCHelper.h"
 #include "osc/PacketCheck.h"
+#include "osc/ScriptPaths.h"
 
 #include <cstdio>
 #include <cstring>
@@ -185,6 +186,47 @@ struct AddressSpace {
         if (h.updates.count(id) == 0) h.registeredForUpdate[id].store(0, std::memory_order_relaxed);
     }
 
+    static LuaMIDIHelper &scripts(OSCHelper &h) {
+        if (!h.midiHost) throw osc::Exception("no Lua support from OSC");
+        return *h.midiHost;
+    }
+
+    // Reads the leading string arguments into strings.
+    template <std::size_t N>
+    static osc::ReceivedMessageArgumentIterator leadingStrings(const osc::ReceivedMessage &m, const char *(&strings)[N]) {
+        osc::ReceivedMessageArgumentIterator a = m.ArgumentsBegin();
+        for (const char *&s : strings) {
+            if (a == m.ArgumentsEnd()) throw osc::MissingArgumentException();
+            s = (a++)->AsString();
+        }
+        return a;
+    }
+
+    static void exec(OSCHelper &h, const osc::ReceivedMessage &m, const IpEndpointName &) {
+        LuaMIDIHelper &host = scripts(h);
+        const char *name[1];
+        const auto first = leadingStrings(m, name);
+        execScriptFunction(host, name[0], first, m.ArgumentsEnd());
+    }
+
+    static void call(OSCHelper &h, const osc::ReceivedMessage &m, const IpEndpointName &) {
+        LuaMIDIHelper &host = scripts(h);
+        const char *nameUrlPath[3];
+        const auto first = leadingStrings(m, nameUrlPath);
+        OscPacket packet(nameUrlPath[2]);
+        callScriptFunction(host, nameUrlPath[0], first, m.ArgumentsEnd(), packet.args());
+        packet.finish();
+        h.send(h.replyEndpoint(nameUrlPath[1]), packet);
+    }
+
+    static void startNote(OSCHelper &h, const osc::ReceivedMessage &m, const IpEndpointName &) {
+        playScriptNote(h.midiHost, m, true);
+    }
+
+    static void stopNote(OSCHelper &h, const osc::ReceivedMessage &m, const IpEndpointName &) {
+        playScriptNote(h.midiHost, m, false);
+    }
+
     // A path registered by scripts: exactly as many floats as the first
     // registration has entries, applied through every registration.
     static bool registeredPath(OSCHelper &h, const osc::ReceivedMessage &m) {
@@ -233,6 +275,10 @@ const AddressSpace::Route AddressSpace::kRoutes[] = {
     {"/getInfo", getInfo},
     {"/registerUpdate", registerUpdate},
     {"/unregisterUpdate", unregisterUpdate},
+    {"/exec", exec},
+    {"/call", call},
+    {"/startNote", startNote},
+    {"/stopNote", stopNote},
     {nullptr, nullptr},
 };
 

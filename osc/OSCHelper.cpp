@@ -199,18 +199,6 @@ std::unique_ptr<OscTransmitter> OSCHelper::openTransmitter(const IpEndpointName 
 
 void OSCHelper::send(const IpEndpointName &to, const OscPacket &packet) { openTransmitter(to)->send(packet); }
 
-bool OSCHelper::sendToUrl(const char *url, const OscPacket &packet) {
-    const OscUrl parsed = parseOscUrl(url);
-    unsigned long address = 0;
-    if (!parsed.hasPort || parsed.port < 1 || parsed.port > 65535 || !lookup(parsed.host, address)) return false;
-    try {
-        send(IpEndpointName(address, static_cast<int>(parsed.port)), packet);
-        return true;
-    } catch (const std::runtime_error &) {
-        return false;
-    }
-}
-
 IpEndpointName OSCHelper::replyEndpoint(const char *url) {
     const OscUrl parsed = parseOscUrl(url);
     if (!parsed.hasPort) throw osc::Exception("no port in url");

@@ -85,11 +85,6 @@ public:
     // a list of another length.
     bool registerPath(const std::string &path, std::vector<OscPathTarget> targets);
 
-    // [any] sends one finished packet to an endpoint text.  False, and
-    // nothing sent, when the text has no usable port, the host does not
-    // resolve or the system refuses the socket.
-    bool sendToUrl(const char *url, const OscPacket &packet);
-
     // The oscpack listener's entry for one received datagram.  A packet that
     // is malformed (checked within its bounds first, see PacketCheck.h) or
     // cannot be walked is reported on one line and dropped.  [osc]

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 
 namespace QV {
 
@@ -72,6 +73,18 @@ OscTransmitter::~OscTransmitter() = default;
 
 std::unique_ptr<OscTransmitter> openUdpTransmitter(const IpEndpointName &destination) {
     return std::make_unique<UdpTransmitter>(destination);
+}
+
+bool sendToUrl(const char *url, const OscPacket &packet) {
+    const OscUrl parsed = parseOscUrl(url);
+    unsigned long address = 0;
+    if (!parsed.hasPort || parsed.port < 1 || parsed.port > 65535 || !lookupHost(parsed.host, address)) return false;
+    try {
+        openUdpTransmitter(IpEndpointName(address, static_cast<int>(parsed.port)))->send(packet);
+        return true;
+    } catch (const std::runtime_error &) {
+        return false;
+    }
 }
 
 } // namespace QV

@@ -66,4 +66,9 @@ public:
 
 std::unique_ptr<OscTransmitter> openUdpTransmitter(const IpEndpointName &destination);
 
+// Sends one finished packet to an endpoint text.  False, and nothing sent,
+// when the text has no port or one outside 1..65535, the host does not
+// resolve, or the system refuses the socket.  [any]
+bool sendToUrl(const char *url, const OscPacket &packet);
+
 } // namespace QV

@@ -2,12 +2,16 @@
 // OSC server, for what has no network-visible answer (registered paths, the
 // update queue's producer side).
 #include "core/QrvMurmelo.h"
+#include "midi/MurmeloLuaMIDIHelper.h"
 #include "osc/OSCHelper.h"
 #include "tests/osc/OscTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+
+#include <lua.h>
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 
@@ -88,6 +92,36 @@ TEST_F(OscDispatch, StopAndStartAgainWarnsOnlyWhileRunning) {
     osc().stopTask();
     osc().startTask();
     EXPECT_EQ(out.count("Warning"), 1);
+}
+
+// Whatever "/exec" and "/call" meet (results, errors, refusals, bad
+// arguments), the interpreter's stack is left as it was.
+TEST(OscScriptsInProcess, TheInterpreterStackIsLeftAsItWas) {
+    osc_test::UserScripts scripts;
+    scripts.write("s.lua", "function two() return 1, 2 end\nfunction bad() error('x') end\n"
+                           "function flag() return true end\n");
+    QrvMurmelo fx(quietHost);
+    lua_State *L = fx.getMidiHost()->getLuaState();
+    ASSERT_TRUE(L);
+    const int top = lua_gettop(L);
+    osc_test::StdoutCapture quiet;
+    auto deliver = [&](const char *path, const std::function<void(osc::OutboundPacketStream &)> &fill) {
+        char buffer[512];
+        osc::OutboundPacketStream p(buffer, sizeof(buffer));
+        p << osc::BeginMessage(path);
+        fill(p);
+        p << osc::EndMessage;
+        fx.getOSCHelper()->ProcessPacket(p.Data(), static_cast<int>(p.Size()), IpEndpointName("127.0.0.1", 9));
+    };
+    const char *url = "127.0.0.1:9";
+    for (const char *name : {"two", "bad", "flag", "missing", "loadstring", "print"}) {
+        deliver("/call", [&](osc::OutboundPacketStream &p) { p << name << url << "/r" << 1 << "s"; });
+        deliver("/exec", [&](osc::OutboundPacketStream &p) { p << name << true << 2.5; });
+        deliver("/exec", [&](osc::OutboundPacketStream &p) { p << name << 'c'; });
+        deliver("/call", [&](osc::OutboundPacketStream &p) { p << name << "nowhere" << "/r"; });
+        EXPECT_EQ(lua_gettop(L), top) << name;
+    }
+    EXPECT_EQ(quiet.count("error while parsing message: "), 4 + 3 + 6 + 6) << quiet.text();
 }
 
 // Closing an instance right after moving its port, while its OSC thread may

@@ -301,6 +301,15 @@ bool pingUntilAnswered(OscClient &client, int port, int timeoutMs) {
     return false;
 }
 
+UserScripts::UserScripts() : appData("APPDATA", dir.path()) {
+    std::string ignored;
+    testing_support::runCommand("mkdir -p '" + dir.file("Quorvane/Murmelo/Scripts") + "'", ignored);
+}
+
+void UserScripts::write(const std::string &name, const std::string &text) {
+    std::ofstream(dir.file("Quorvane/Murmelo/Scripts/" + name)) << text;
+}
+
 ListeningPlugin::ListeningPlugin() {
     instance = loadPlugin();
     if (!instance) return;

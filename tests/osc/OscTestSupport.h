@@ -115,6 +115,18 @@ float offsetToNormalised(int n);
 // it answered.  Also the way to wait until earlier messages were handled.
 bool pingUntilAnswered(OscClient &client, int port, int timeoutMs = 3000);
 
+// A user Scripts folder ($APPDATA/Quorvane/Murmelo/Scripts) for the
+// instances loaded while it lives.
+class UserScripts {
+public:
+    UserScripts();
+    void write(const std::string &name, const std::string &text);
+
+private:
+    testing_support::TempDir dir;
+    testing_support::ScopedEnv appData;
+};
+
 // The real plug-in listening on a fresh free port.
 class ListeningPlugin {
 public:
