@@ -3,6 +3,7 @@
 #include "core/QrvMurmelo.h"
 #include "midi/LuaMIDIHelper.h"
 #include "midi/LuaSupport.h"
+#include "osc/OscLuaApi.h"
 
 #include <cmath>
 #include <lauxlib.h>

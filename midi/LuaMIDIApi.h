@@ -31,11 +31,6 @@ void registerMidiApi(lua_State *L);
 // parameter errors above.
 int checkParameter(lua_State *L, int arg);
 
-// The OSC functions (osc/OscLuaApi.cpp).
-int luaSendOSC(lua_State *L);
-int luaRegisterOSCPathForParameter(lua_State *L);
-int luaRegisterOSCPathForParameterNormalized(lua_State *L);
-
 // The timer functions (LuaTimers.cpp).
 int luaTime(lua_State *L);
 int luaRequestTimedCallback(lua_State *L);

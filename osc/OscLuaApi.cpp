@@ -21,6 +21,7 @@
 #include "midi/LuaMIDIHelper.h"
 #include "midi/LuaSupport.h"
 #include "osc/OSCHelper.h"
+#include "osc/OscLuaApi.h"
 
 #include <cmath>
 #include <cstring>
