@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 export LIBGL_ALWAYS_SOFTWARE=1
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2 "$@"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir build --output-on-failure -j2 "$@"

@@ -169,6 +169,8 @@ public:
     virtual bool setKnobMode(VstInt32) { return false; }
 
     AudioEffect *getEffect() { return effect; }
+    // The host's parent window while open (an X11 window id on Linux).
+    void *getSystemWindow() const { return systemWindow; }
 
 protected:
     AudioEffect *effect;

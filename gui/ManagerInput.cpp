@@ -1,0 +1,188 @@
+// The manager's window and input: creating the window inside the host's,
+// reading its events on the host's UI thread, hover processing and mouse
+// tracking.
+#include "gui/Manager.h"
+
+#include "core/QrvAuBase.h"
+#include "gui/Font.h"
+#include "gui/Group.h"
+#include "gui/RenderThread.h"
+#include "gui/StaticText.h"
+#include "gui/TextField.h"
+#include "platform/ChildWindow.h"
+#include "vst2/AudioEffect.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace QV {
+
+namespace {
+
+unsigned modifierFlags(unsigned keys) {
+    unsigned flags = 0;
+    if (keys & platform::kKeyAlt) flags |= kModifierAlt;
+    if (keys & platform::kKeyShift) flags |= kModifierShift;
+    if (keys & platform::kKeyControl) flags |= kModifierControl;
+    return flags;
+}
+
+} // namespace
+
+bool Manager::createWindow() {
+    if (window) return window->exists();
+    if (showTitle && fontMain) {
+        char title[64];
+        std::snprintf(title, sizeof(title), "quorvane : murmelo %d.%d.%d", kVersion[0], kVersion[1], kVersion[2]);
+        batch->addRun(title, 60, bannerY - fontMain->descender(), &bannerTextColour());
+    }
+    window = std::make_unique<platform::ChildWindow>();
+    const auto parent = reinterpret_cast<std::uintptr_t>(owner.getSystemWindow());
+    return window->create(static_cast<unsigned long>(parent), windowWidth, windowHeight);
+}
+
+bool Manager::hasWindow() const { return window && window->exists(); }
+unsigned long Manager::windowId() const { return window ? window->id() : 0; }
+
+void Manager::idle() {
+    dispatchWindowEvents();
+    flushParameterChanges();
+}
+
+void Manager::dispatchWindowEvents() {
+    if (!window) return;
+    platform::WindowEvent e;
+    while (window->nextEvent(e)) {
+        const Point p{float(e.x), float(windowHeight - e.y)};
+        const unsigned flags = modifierFlags(e.modifiers);
+        switch (e.kind) {
+        case platform::WindowEvent::kMotion:
+            if (tracked)
+                mouseMotion(p, flags);
+            else
+                hover(p);
+            break;
+        case platform::WindowEvent::kButtonPress:
+            if (tracked)
+                mouseMotion(p, flags); // another button during a drag is one more point
+            else
+                mousePress(p, flags);
+            break;
+        case platform::WindowEvent::kButtonRelease:
+            mouseRelease(p, flags);
+            break;
+        case platform::WindowEvent::kCharacter:
+            typeCharacter(e.character);
+            break;
+        case platform::WindowEvent::kFocusOut:
+            keyboardFocusLost();
+            break;
+        case platform::WindowEvent::kFocusIn:
+            break;
+        }
+    }
+}
+
+void Manager::hover(Point p) {
+    hoverTest = true;
+    UIElement *hit = root->hitTest(p);
+    if (hit == root) hit = nullptr;
+    if (hit && hoverMap.find(hit) == hoverMap.end()) {
+        hoverMap[hit] = hit->windowBounds();
+        hit->mouseEnter();
+    }
+    std::vector<UIElement *> leaving;
+    for (const auto &entry : hoverMap)
+        if (!entry.second.contains(p)) leaving.push_back(entry.first);
+    for (UIElement *element : leaving) {
+        element->mouseLeave();
+        hoverMap.erase(element);
+    }
+    hoveredItem.store(hit, std::memory_order_relaxed);
+    hoverTest = false;
+}
+
+void Manager::mousePress(Point p, unsigned modifiers) {
+    if (tracked) return;
+    if (TextField *field = focusedField()) {
+        field->endEditing();
+        setFocusedField(nullptr);
+    }
+    UIElement *hit = root->hitTest(p);
+    if (!hit || hit == root) return;
+    hit->mouseDown(p, modifiers);
+    tracked = hit;
+    trackedModifiers = modifiers;
+    pointerGrabbed = window && window->grabPointer();
+    flushParameterChanges();
+}
+
+void Manager::mouseMotion(Point p, unsigned modifiers) {
+    if (!tracked) {
+        hover(p);
+        return;
+    }
+    if (modifiers != trackedModifiers) {
+        // A modifier pressed or released mid-drag restarts the drag here.
+        tracked->mouseUp(p, trackedModifiers);
+        tracked->mouseDown(p, modifiers);
+        trackedModifiers = modifiers;
+    }
+    tracked->mouseDrag(p, modifiers);
+    flushParameterChanges();
+}
+
+void Manager::mouseRelease(Point p, unsigned modifiers) {
+    if (tracked) endTracking(p, modifiers);
+}
+
+void Manager::endTracking(Point p, unsigned modifiers) {
+    if (pointerGrabbed) window->ungrabPointer();
+    pointerGrabbed = false;
+    UIElement *element = tracked;
+    tracked = nullptr;
+    element->mouseUp(p, modifiers);
+    const int index = editedParameter();
+    if (index >= 0 && fx) fx->endEdit(index);
+    setEditedParameter(-1);
+    if (fx) fx->updateDisplay();
+}
+
+void Manager::typeCharacter(int c) {
+    if (TextField *field = focusedField()) field->keyChar(c);
+}
+
+void Manager::keyboardFocusLost() {
+    if (TextField *field = focusedField()) {
+        field->endEditing();
+        setFocusedField(nullptr);
+    }
+}
+
+void Manager::giveWindowKeyboardFocus() {
+    if (window) window->takeKeyboardFocus();
+}
+
+void Manager::CreateRenderTask() {
+    if (renderer && renderer->running()) {
+        std::printf("double call to CreateRenderTask()\n");
+        return;
+    }
+    if (!window || !window->exists()) return;
+    renderer = std::make_unique<RenderThread>(*this, window->displayName(), window->id());
+    renderer->start();
+}
+
+void Manager::requestLabelRedraw() {
+    if (renderer) renderer->requestLabelRedraw();
+}
+
+bool Manager::renderRunning() const { return renderer && renderer->running(); }
+unsigned Manager::framesDrawn() const { return renderer ? renderer->framesDrawn() : 0; }
+unsigned Manager::labelLayerRenders() const { return renderer ? renderer->labelLayerRenders() : 0; }
+double Manager::renderCpuSeconds() const { return renderer ? renderer->cpuSeconds() : 0; }
+bool Manager::labelsUseFramebuffer() const { return renderer && renderer->usesFramebuffer(); }
+float Manager::tooltipAlpha() const { return renderer ? renderer->tooltipOpacity() : 0; }
+
+} // namespace QV

@@ -1,0 +1,69 @@
+// The editor's own window inside the host's editor window, and its input.
+//
+// The window lives on a display connection of its own, so its events reach
+// us only when we read them (on the host's UI thread, when the editor
+// idles), whatever toolkit the host uses.  The window has an OpenGL-capable
+// visual (double buffer, RGBA, 24 colour bits, 16 depth bits) so a render
+// thread can draw into it through GLSurface.  Destroying the object destroys
+// the window and closes the connection: no event can arrive afterwards.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Modifier keys held at the moment of an event.
+enum ModifierKey : unsigned {
+    kKeyShift = 1,
+    kKeyControl = 2,
+    kKeyAlt = 4,
+};
+
+struct WindowEvent {
+    enum Kind {
+        kMotion,        // pointer moved (x, y, modifiers)
+        kButtonPress,   // left, middle or right button (x, y, modifiers, button)
+        kButtonRelease, // one of those released
+        kCharacter,     // a key that types a character (character, modifiers)
+        kFocusIn,       // the window got the keyboard focus
+        kFocusOut,      // the window lost the keyboard focus
+    };
+    Kind kind = kMotion;
+    int x = 0, y = 0;       // pixels, origin at the window's top-left corner
+    unsigned modifiers = 0; // ModifierKey bits
+    int button = 0;         // 1 left, 2 middle, 3 right
+    int character = 0;
+};
+
+class ChildWindow {
+public:
+    ChildWindow();
+    ~ChildWindow(); // [ui]
+    ChildWindow(const ChildWindow &) = delete;
+    ChildWindow &operator=(const ChildWindow &) = delete;
+
+    // [ui] Creates the window at (0, 0) inside parent (an X11 window id) and
+    // shows it.  Every failing step prints one "Error" line; the result says
+    // whether a window exists.
+    bool create(unsigned long parent, int width, int height);
+    bool exists() const;
+    unsigned long id() const;
+    // The display the window is on, for the render thread's own connection.
+    std::string displayName() const;
+
+    // [ui] The next event of this window, without waiting; false when none
+    // is pending.  Consecutive pointer motions are merged into the last.
+    bool nextEvent(WindowEvent &event);
+    // [ui] Sends every pointer event to this window until ungrabPointer.
+    bool grabPointer();
+    void ungrabPointer();
+    // [ui] Gives this window the keyboard focus.
+    bool takeKeyboardFocus();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+} // namespace platform
