@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "layout/QrvMurmeloView.h"
 #include "midi/MurmeloLuaMIDIHelper.h"
+#include "osc/OSCHelper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,8 +39,12 @@ bool hasOffset(QrvMurmelo &fx, int offset) {
 
 QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
     displayState.clear();
-    // Scripts run now, while every program still holds the defaults.
+    // The MIDI host and the OSC server know each other; the scripts run once
+    // both exist (they may send OSC and register OSC paths), while every
+    // program still holds the defaults.
     midiHost.reset(new MurmeloLuaMIDIHelper(this));
+    oscHelper = new QV::OSCHelper(this, midiHost.get());
+    midiHost->setOSCHelper(oscHelper);
     midiHost->getLuaState();
 
     canMono();
@@ -59,6 +64,7 @@ QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, 
         if (AUKernelBase *kernel = createKernel()) kernels.push_back(kernel);
 
     startServices();
+    oscHelper->startTask();
 
     // The editor runs its layout script now, so the host can ask for the
     // editor's size before opening it.
@@ -83,9 +89,13 @@ QrvMurmelo::~QrvMurmelo() {
         auto &list = instances();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
-    // The OSC server, which calls into the scripts, must be stopped before
-    // this: the MIDI host ends its timers and closes the interpreter.
+    // The OSC threads end first: "/exec", "/call" and the note paths enter
+    // the scripts.  Then the MIDI host ends its timers (whose callbacks may
+    // still send OSC or register paths) and closes the interpreter; the OSC
+    // server object goes last.
+    oscHelper->stopTask();
     midiHost.reset();
+    delete oscHelper;
 }
 
 void QrvMurmelo::startServices() {
@@ -119,7 +129,12 @@ void QrvMurmelo::setProgram(vst2::VstInt32 program) {
     applyOscPortOffset();
 }
 
-void QrvMurmelo::applyOscPortOffset() {}
+void QrvMurmelo::applyOscPortOffset() {
+    // The offset is the stored value truncated toward zero.
+    const float v = currentProgram()->getValue(kOscPortOffset);
+    const int offset = std::fabs(v) < 1e6f ? static_cast<int>(v) : 0;
+    oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
+}
 
 void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     if (!isParameterIndex(index)) return;
@@ -127,6 +142,7 @@ void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     const float real = value(index);
     notifyEditor(index, real);
     if (index == kOscPortOffset) applyOscPortOffset();
+    oscHelper->parameterChanged(index, real);
 }
 
 void QrvMurmelo::notifyEditor(int index, float realValue) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace QV {
+class OSCHelper;
 class Editor;
 }
 
@@ -71,6 +72,7 @@ public:
     // The editor (owned through the base class), for tools and tests.
     QV::Editor *getEditorView() { return editorView; }
     MurmeloLuaMIDIHelper *getMidiHost() { return midiHost.get(); }
+    QV::OSCHelper *getOSCHelper() { return oscHelper; }
 
 protected:
     // [any] Forwards the change to the editor, which queues it for its controls.
@@ -99,6 +101,7 @@ private:
     float depthLfoPhase = 0.f;
     // What the kernels read for the block being rendered.
     KernelShared kernelShared;
+    QV::OSCHelper *oscHelper = nullptr; // owned
     QV::Editor *editorView = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "gui/Group.h"
 #include "gui/Manager.h"
 #include "gui/Texture.h"
+#include "osc/OscLuaApi.h"
 
 #include <lauxlib.h>
 #include <string>
@@ -225,6 +226,7 @@ const luaL_Reg kFunctions[] = {
     {"setParameter", setParameter},
     {"getParameter", getParameter},
     {"getParameterID", getParameterID},
+    {"sendOSC", luaSendOSC}, // the MIDI scripts' own: it needs nothing of either host
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/QrvMurmelo.h"
 #include "midi/LuaMIDIHelper.h"
 #include "midi/LuaSupport.h"
+#include "osc/OscLuaApi.h"
 
 #include <cmath>
 #include <lauxlib.h>
@@ -29,14 +30,6 @@ int lookupParameterName(lua_State *L, int arg) {
     const auto found = lookup->find(std::string(name, length));
     if (found == lookup->end()) raiseError(L, "parameter not found: '%s'", name);
     return found->second;
-}
-
-// A parameter given by index (number or numeric string) or exact name.
-int checkParameter(lua_State *L, int arg) {
-    if (!lua_isnumber(L, arg)) return lookupParameterName(L, arg);
-    const std::int32_t index = toInt32(L, arg);
-    if (!murmelo::isParameterIndex(index)) raiseError(L, "parameter out of range: %d", static_cast<int>(index));
-    return index;
 }
 
 // A value to store: any number whose 32-bit float is finite.  An infinite
@@ -189,7 +182,7 @@ const luaL_Reg kFunctions[] = {
     {"getParameterName", getParameterName},
     {"isParameterUsed", isParameterUsed},
     {"getNumParameters", getNumParameters},
-    // sendOSC goes here once the OSC server provides it.
+    {"sendOSC", luaSendOSC},
     {"setOthersParameter", setOthersParameter},
     {"getOthersParameter", getOthersParameter},
     {"requestAllNoteOn", requestAllNoteOn},
@@ -214,11 +207,19 @@ const luaL_Reg kFunctions[] = {
     {"getGUIBoolValue", getGUIBoolValue},
     {"setOthersGUIBoolValue", setOthersGUIBoolValue},
     {"getOthersGUIBoolValue", getOthersGUIBoolValue},
-    // registerOSCPathForParameter and registerOSCPathForParameterNormalized
-    // follow here once the OSC server provides them.
+    {"registerOSCPathForParameter", luaRegisterOSCPathForParameter},
+    {"registerOSCPathForParameterNormalized", luaRegisterOSCPathForParameterNormalized},
 };
 
 } // namespace
+
+// A parameter given by index (number or numeric string) or exact name.
+int checkParameter(lua_State *L, int arg) {
+    if (!lua_isnumber(L, arg)) return lookupParameterName(L, arg);
+    const std::int32_t index = toInt32(L, arg);
+    if (!murmelo::isParameterIndex(index)) raiseError(L, "parameter out of range: %d", static_cast<int>(index));
+    return index;
+}
 
 void registerMidiApi(lua_State *L) {
     for (const luaL_Reg &f : kFunctions) lua_register(L, f.name, f.func);

@@ -11,8 +11,7 @@
 //   setOthersGUIBoolValue, getOthersGUIBoolValue,
 //   [registerOSCPathForParameter, registerOSCPathForParameterNormalized]
 //
-// The bracketed OSC functions belong to the OSC server and are registered
-// only where it provides them.
+// The bracketed OSC functions belong to the OSC server (osc/OscLuaApi.cpp).
 //
 // A parameter argument is an index (a number or a numeric string, 0..15,
 // else "parameter out of range: %d") or an exact, case-sensitive name (else
@@ -27,6 +26,10 @@ struct lua_State;
 namespace QV {
 
 void registerMidiApi(lua_State *L);
+
+// A parameter argument (index or exact name) as its index; raises the
+// parameter errors above.
+int checkParameter(lua_State *L, int arg);
 
 // The timer functions (LuaTimers.cpp).
 int luaTime(lua_State *L);

@@ -10,13 +10,16 @@ namespace {
 
 // Events are signalled rarely (thread control, a few per parameter change),
 // so one lock and one condition for all of them keeps multi-event waits simple.
+// Never destroyed: threads may still wait on them while the process exits
+// (a host that quits without closing every instance), and destroying a
+// condition that has waiters blocks the exit for ever.
 std::mutex &eventsLock() {
-    static std::mutex lock;
-    return lock;
+    static std::mutex *lock = new std::mutex;
+    return *lock;
 }
 std::condition_variable &eventsChanged() {
-    static std::condition_variable changed;
-    return changed;
+    static std::condition_variable *changed = new std::condition_variable;
+    return *changed;
 }
 
 } // namespace

@@ -98,16 +98,6 @@ int listPrograms(vsthost::Plugin &p) {
     return 0;
 }
 
-// The program index for a name (any case) or an index.
-int findProgram(vsthost::Plugin &p, const std::string &wanted) {
-    const int count = p.effect()->numPrograms;
-    for (int i = 0; i < count; ++i)
-        if (strcasecmp(p.programNameIndexed(i).c_str(), wanted.c_str()) == 0) return i;
-    double v = 0;
-    if (number(wanted, 0, count - 1, v) && v == std::floor(v)) return static_cast<int>(v);
-    return -1;
-}
-
 bool configure(vsthost::Plugin &p, const RenderOptions &o, std::string &error) {
     if (!o.program.empty()) {
         const int index = findProgram(p, o.program);
@@ -203,6 +193,16 @@ void summary(const RenderOptions &o, vsthost::Plugin &p, const Renderer &r, cons
 }
 
 } // namespace
+
+// The program index for a name (any case) or an index.
+int findProgram(vsthost::Plugin &p, const std::string &wanted) {
+    const int count = p.effect()->numPrograms;
+    for (int i = 0; i < count; ++i)
+        if (strcasecmp(p.programNameIndexed(i).c_str(), wanted.c_str()) == 0) return i;
+    double v = 0;
+    if (number(wanted, 0, count - 1, v) && v == std::floor(v)) return static_cast<int>(v);
+    return -1;
+}
 
 int runRender(Args args) {
     RenderOptions o;

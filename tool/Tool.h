@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace vsthost {
+class Plugin;
+}
+
 namespace tool {
 
 using Args = std::vector<std::string>;
@@ -24,8 +28,12 @@ bool parseSetting(const std::string &setting, int &index, float &normalised, std
 // A parameter by its name (any case) or index; -1 when there is none.
 int findParameter(const std::string &name);
 
+// The program index for a name (any case) or an index; -1 when none.
+int findProgram(vsthost::Plugin &p, const std::string &wanted);
+
 int runInfo(Args args);
 int runRender(Args args);
+int runServe(Args args);
 int runSnapshot(Args args);
 
 } // namespace tool

@@ -18,6 +18,9 @@ const Command kCommands[] = {
      "render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] [--block N] [--rate HZ]\n"
      "         [--tail SECONDS] [--plugin PATH]   audio (or the built-in demo) through the plug-in\n"
      "  render --list-programs   the programs"},
+    {"serve", tool::runServe,
+     "serve [--offset N] [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] [--input FILE] [--plugin PATH]\n"
+     "         one instance, headless, driven over OSC (UDP port: base port + N); Ctrl-C stops"},
     {"snapshot", tool::runSnapshot,
      "snapshot OUT.png [--program NAME|INDEX] [--skin NAME|FOLDER] [--hover PARAM]   a picture of the editor"},
 };

@@ -2,8 +2,11 @@
 // at the positions of its geometry table, opening again, skins that replace
 // the layout, and what the layout API tells scripts and the host.
 #include "tests/layout/LayoutTestSupport.h"
+#include "tests/osc/OscTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include "core/Parameters.h"
 
 #include <fstream>
 #include <map>
@@ -191,6 +194,24 @@ function createUI()
   keptGroup = g
 end
 )lua";
+
+TEST_F(EditorView, LayoutScriptsSendOsc) {
+    osc_test::OscClient client;
+    UserSetup user;
+    user.writeSettings("Skin = Sender\n");
+    user.writeSkin("Sender", "function getWindowSize() return 200, 100 end\n"
+                             "function createUI() setBackgroundColour(0, 0, 1) sendOSC(\"" +
+                                 client.url() + "\", \"/layout/opened\", { getParameter(\"Feedback\"), \"hi\" }) end\n");
+    PluginEditor e(x);
+    e.plugin().setParameter(murmelo::kFeedback, 0.75f); // 50 %
+    ASSERT_TRUE(e.open());
+    const std::vector<osc_test::Message> got = client.receive(3000);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].path, "/layout/opened");
+    EXPECT_EQ(got[0].types(), "fs");
+    EXPECT_FLOAT_EQ(got[0].args[0].f, 50.f);
+    EXPECT_EQ(got[0].args[1].s, "hi");
+}
 
 std::map<std::string, std::string> readResults(const std::string &path) {
     std::map<std::string, std::string> results;

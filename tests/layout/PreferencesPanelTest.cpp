@@ -4,6 +4,7 @@
 
 #include "core/Resources.h"
 #include "gui/PreferencesPanel.h"
+#include "tests/osc/OscTestSupport.h"
 
 #include <X11/keysym.h>
 #include <chrono>
@@ -155,6 +156,26 @@ TEST_F(Preferences, OkStoresAPortAndNothingElse) {
     e.typeKey(XK_Escape);
     closesPanel(e);
     EXPECT_NE(user.settingsText().find("OSC Base Port = 7123"), std::string::npos) << "Escape stores nothing";
+}
+
+TEST_F(Preferences, OkMovesAListeningOscServerToTheNewBase) {
+    UserSetup user;
+    const int first = osc_test::freeUdpPort(); // listened on at base + 1
+    user.writeSettings("OSC Base Port = " + std::to_string(first - 1) + "\n");
+    PluginEditor e(x);
+    e.plugin().setParameter(murmelo::kOscPortOffset, osc_test::offsetToNormalised(1));
+    osc_test::OscClient client;
+    ASSERT_TRUE(osc_test::pingUntilAnswered(client, first));
+    ASSERT_TRUE(e.open());
+    openPanel(e);
+    int second = osc_test::freeUdpPort();
+    while (second == first) second = osc_test::freeUdpPort();
+    for (char digit : std::to_string(second - 1))
+        e.typeKey(XK_0 + (digit - '0'));
+    clickCentre(e, PreferencesPanel::kOk);
+    closesPanel(e);
+    EXPECT_TRUE(osc_test::pingUntilAnswered(client, second)) << "listening at the new base + 1";
+    EXPECT_FALSE(osc_test::pingUntilAnswered(client, first, 300)) << "and no longer at the old one";
 }
 
 TEST_F(Preferences, ManualButtonOpensTheInstalledManual) {

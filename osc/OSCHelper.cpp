@@ -1,0 +1,215 @@
+#include "osc/OSCHelper.h"
+
+#include <oscpack/ip/TimerListener.h>
+#include <oscpack/ip/UdpSocket.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <stdexcept>
+
+namespace QV {
+
+namespace {
+
+constexpr int kStopWaitMs = 5000;
+// How often a listening run looks for a stop request that reached it before
+// its receive loop was running (the loop's own break signal is cleared when
+// the loop starts).
+constexpr int kStopCheckMs = 250;
+
+// Texts of the system and of oscpack end in a newline of their own.
+std::string oneLine(const char *text) {
+    std::string s = text;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    return s;
+}
+
+} // namespace
+
+void oscPrint(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+// One listening run: a socket bound to any local address on one port, the
+// receive loop that serves it, and the way other threads stop that loop.
+class OSCHelper::ListeningRun : public TimerListener {
+public:
+    ListeningRun(int port, PacketListener *listener) : listener(listener) {
+        socket.Bind(IpEndpointName(IpEndpointName::ANY_ADDRESS, port));
+        mux.AttachSocketListener(&socket, listener);
+        mux.AttachPeriodicTimerListener(0, kStopCheckMs, this);
+    }
+    ~ListeningRun() override {
+        mux.DetachPeriodicTimerListener(this);
+        mux.DetachSocketListener(&socket, listener);
+    }
+    void run() { mux.Run(); }
+    // [any] under runLock.
+    void stop() {
+        stopRequested.store(true, std::memory_order_release);
+        mux.AsynchronousBreak();
+    }
+    void TimerExpired() override {
+        if (stopRequested.load(std::memory_order_acquire)) mux.Break();
+    }
+
+private:
+    UdpSocket socket;
+    SocketReceiveMultiplexer mux;
+    PacketListener *listener;
+    std::atomic<bool> stopRequested{false};
+};
+
+OSCHelper::OSCHelper(murmelo::QrvMurmelo *owner, LuaMIDIHelper *midiHost) : owner(owner), midiHost(midiHost) {
+    for (auto &flag : registeredForUpdate) flag.store(0, std::memory_order_relaxed);
+}
+
+OSCHelper::~OSCHelper() { stopTask(); }
+
+void OSCHelper::startTask() {
+    if (oscThread.running()) {
+        oscPrint("Warning: Attempt to recreate OSC task\n");
+        return;
+    }
+    int error = 0;
+    if (!oscThread.start([this] { TaskMain(); }, &error)) {
+        oscPrint("failed to create OSC thread: %d\n", error);
+        return;
+    }
+    if (!notifyThread.start([this] { NotifyMain(); }, &error)) oscPrint("failed to create OSC notify thread: %d\n", error);
+}
+
+void OSCHelper::stopTask() {
+    if (!oscThread.running()) return;
+    // Port 0 also keeps a run that is being set up right now from starting.
+    requestPort(0);
+    quitOsc.signal();
+    quitNotify.signal();
+    awaitEnd(oscThread, oscEnded, "OSC thread");
+    awaitEnd(notifyThread, notifyEnded, "OSC notify thread");
+}
+
+// A thread still running after the wait is waited for to the end: it uses
+// this object, so leaving it to run on would let it touch freed memory.
+void OSCHelper::awaitEnd(platform::Thread &thread, platform::AutoResetEvent &ended, const char *name) {
+    if (!thread.running()) return;
+    if (!ended.wait(kStopWaitMs)) oscPrint("%s did not end within %d ms; still waiting\n", name, kStopWaitMs);
+    thread.join(-1);
+}
+
+void OSCHelper::requestPort(int port) {
+    {
+        std::lock_guard<std::mutex> guard(runLock);
+        requestedPort.store(port, std::memory_order_release);
+        if (listeningRun) listeningRun->stop();
+    }
+    if (port != 0) restartOsc.signal();
+}
+
+void OSCHelper::TaskMain() {
+    while (platform::waitForAny({&quitOsc, &restartOsc}) == 1) listenOnce();
+    oscEnded.signal();
+}
+
+// Publishes run unless the requested port moved on while it was being set
+// up (a newer restart is then pending and sets up the right one).
+bool OSCHelper::publishRun(ListeningRun *run, int port) {
+    std::lock_guard<std::mutex> guard(runLock);
+    if (run && requestedPort.load(std::memory_order_acquire) != port) return false;
+    listeningRun = run;
+    return true;
+}
+
+void OSCHelper::listenOnce() {
+    const int port = requestedPort.load(std::memory_order_acquire);
+    activePort.store(0, std::memory_order_release);
+    if (port == 0) return;
+    try {
+        if (port < 1 || port > 65535) throw std::runtime_error("invalid udp port " + std::to_string(port));
+        ListeningRun run(port, this);
+        struct Unpublish {
+            OSCHelper *self;
+            ~Unpublish() { self->publishRun(nullptr, 0); }
+        } unpublish{this};
+        if (!publishRun(&run, port)) return;
+        activePort.store(port, std::memory_order_release);
+        run.run();
+    } catch (const std::runtime_error &e) {
+        oscPrint("std::runtime_error in TaskMain(): %s\n", oneLine(e.what()).c_str());
+    } catch (const osc::Exception &e) {
+        oscPrint("osc::Exception in TaskMain(): %s\n", oneLine(e.what()).c_str());
+    }
+    activePort.store(0, std::memory_order_release);
+}
+
+void OSCHelper::NotifyMain() {
+    while (platform::waitForAny({&quitNotify, &notify}) == 1) {
+        SetParamQueue::Entry entry;
+        while (queue.Read(entry)) sendUpdate(entry);
+    }
+    notifyEnded.signal();
+}
+
+void OSCHelper::sendUpdate(const SetParamQueue::Entry &entry) {
+    std::vector<Subscription> targets;
+    {
+        std::lock_guard<std::mutex> guard(updatesLock);
+        auto range = updates.equal_range(entry.index);
+        for (auto it = range.first; it != range.second; ++it) targets.push_back(it->second);
+    }
+    for (const Subscription &s : targets) {
+        try {
+            OscPacket packet(s.path.c_str());
+            packet.args() << entry.index << entry.value;
+            packet.finish();
+            send(s.endpoint, packet);
+        } catch (const std::exception &e) {
+            oscPrint("error while sending update: %s: %s\n", s.path.c_str(), oneLine(e.what()).c_str());
+        }
+    }
+}
+
+void OSCHelper::parameterChanged(int index, float value) {
+    if (!isRegisteredForUpdate(index)) return;
+    if (queue.Write(index, value)) notify.signal();
+}
+
+bool OSCHelper::isRegisteredForUpdate(int index) const {
+    if (index < 0 || index >= kOscParameters) return false;
+    return registeredForUpdate[index].load(std::memory_order_relaxed) != 0;
+}
+
+bool OSCHelper::registerPath(const std::string &path, std::vector<OscPathTarget> targets) {
+    std::lock_guard<std::mutex> guard(pathsLock);
+    auto first = paths.find(path);
+    if (first != paths.end() && first->second.size() != targets.size()) return false;
+    paths.emplace(path, std::move(targets));
+    return true;
+}
+
+bool OSCHelper::lookup(const std::string &host, unsigned long &address) { return lookupHost(host, address); }
+
+std::unique_ptr<OscTransmitter> OSCHelper::openTransmitter(const IpEndpointName &destination) {
+    return openUdpTransmitter(destination);
+}
+
+void OSCHelper::send(const IpEndpointName &to, const OscPacket &packet) { openTransmitter(to)->send(packet); }
+
+IpEndpointName OSCHelper::replyEndpoint(const char *url) {
+    const OscUrl parsed = parseOscUrl(url);
+    if (!parsed.hasPort) throw osc::Exception("no port in url");
+    if (parsed.port < 1 || parsed.port > 65535) throw osc::Exception("port out of range in url");
+    unsigned long address = 0;
+    if (!lookup(parsed.host, address)) throw osc::Exception("unable to resolve host");
+    return IpEndpointName(address, static_cast<int>(parsed.port));
+}
+
+bool OSCHelper::isParameterUsed(int) { return true; }
+
+void OSCHelper::unhandledMessage(const char *, const osc::ReceivedMessage &, const IpEndpointName &) {}
+
+} // namespace QV
