@@ -8,6 +8,7 @@
 
 #include "core/Parameters.h"
 
+#include <X11/Xlib.h>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -95,6 +96,17 @@ TEST_F(EditorView, OpeningAgainBuildsTheSamePicture) {
         for (int xx = 0; xx < 520; ++xx)
             different += !near(first.at(xx, y), second.at(xx, y), 8);
     EXPECT_LT(different, 10) << "a fresh tree with the same picture";
+
+    // A host that opens the editor again without closing it gets one editor.
+    e.plugin().dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void *>(e.hostWindow));
+    e.idle(100);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    x.sync();
+    ASSERT_TRUE(XQueryTree(x.display(), e.hostWindow, &root, &parent, &children, &count));
+    if (count > 0) e.child = children[0];
+    if (children) XFree(children);
+    EXPECT_EQ(count, 1u);
 }
 
 TEST_F(EditorView, SkinReplacesTheLayout) {
