@@ -59,6 +59,8 @@ bool openDocument(const std::string &path) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // The host's sockets, devices and display connections stay with the host.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t child = 0;
     const int error = posix_spawn(&child, "/bin/sh", &actions, nullptr, const_cast<char *const *>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
