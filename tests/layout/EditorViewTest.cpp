@@ -213,7 +213,8 @@ TEST_F(EditorView, LayoutScriptsSendOsc) {
     user.writeSettings("Skin = Sender\n");
     user.writeSkin("Sender", "function getWindowSize() return 200, 100 end\n"
                              "function createUI() setBackgroundColour(0, 0, 1) sendOSC(\"" +
-                                 client.url() + "\", \"/layout/opened\", { getParameter(\"Feedback\"), \"hi\" }) end\n");
+                                 client.url() +
+                                 "\", \"/layout/opened\", { getParameter(\"Feedback\"), \"hi\" }) end\n");
     PluginEditor e(x);
     e.plugin().setParameter(murmelo::kFeedback, 0.75f); // 50 %
     ASSERT_TRUE(e.open());

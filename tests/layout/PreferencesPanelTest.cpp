@@ -169,7 +169,8 @@ TEST_F(Preferences, OkMovesAListeningOscServerToTheNewBase) {
     ASSERT_TRUE(e.open());
     openPanel(e);
     int second = osc_test::freeUdpPort();
-    while (second == first) second = osc_test::freeUdpPort();
+    while (second == first)
+        second = osc_test::freeUdpPort();
     for (char digit : std::to_string(second - 1))
         e.typeKey(XK_0 + (digit - '0'));
     clickCentre(e, PreferencesPanel::kOk);
