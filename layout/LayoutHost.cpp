@@ -24,25 +24,6 @@ namespace {
 
 constexpr char kScriptName[] = "gui.lua";
 
-void setGlobals(lua_State *L) {
-    const struct {
-        const char *name;
-        bool value;
-    } flags[] = {{"isMac", false}, {"isWin", true}, {"isVST", true}, {"isAU", false}};
-    for (const auto &f : flags) {
-        lua_pushboolean(L, f.value);
-        lua_setglobal(L, f.name);
-    }
-    const struct {
-        const char *name;
-        int value;
-    } numbers[] = {{"majorVersion", 1}, {"minorVersion", 1}, {"dotVersion", 0}, {"version", 10100}};
-    for (const auto &n : numbers) {
-        lua_pushinteger(L, n.value);
-        lua_setglobal(L, n.name);
-    }
-}
-
 // The candidates of a font list at index: entries 1, 2, ... while they are
 // tables; an entry without a text name is skipped.  Raw reads only, so no
 // metamethod of the script runs here.
@@ -104,7 +85,7 @@ int Editor::setUpState(lua_State *L) {
     for (int i = 0; i < murmelo::kNumParameters; ++i)
         self->parameterLookup[murmelo::parameterInfo(i).name] = i;
     setRegistryPointer(L, kParamLookup, &self->parameterLookup);
-    setGlobals(L);
+    QV::setHostGlobals(L);
     self->budget.attach(L);
     return 0;
 }

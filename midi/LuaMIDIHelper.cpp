@@ -95,28 +95,9 @@ int LuaMIDIHelper::setUpState(lua_State *L) {
     self->paramLookup.reset(new std::map<std::string, int>);
     for (int i = 0; i < murmelo::kNumParameters; ++i) (*self->paramLookup)[murmelo::parameterInfo(i).name] = i;
     setRegistryPointer(L, kParamLookup, self->paramLookup.get());
-    self->setGlobals(L);
+    setHostGlobals(L);
     self->budget.attach(L);
     return 0;
-}
-
-void LuaMIDIHelper::setGlobals(lua_State *L) {
-    const struct {
-        const char *name;
-        bool value;
-    } flags[] = {{"isMac", false}, {"isWin", true}, {"isVST", true}, {"isAU", false}};
-    for (const auto &f : flags) {
-        lua_pushboolean(L, f.value);
-        lua_setglobal(L, f.name);
-    }
-    const struct {
-        const char *name;
-        int value;
-    } numbers[] = {{"majorVersion", 1}, {"minorVersion", 1}, {"dotVersion", 0}, {"version", 10100}};
-    for (const auto &n : numbers) {
-        lua_pushnumber(L, n.value);
-        lua_setglobal(L, n.name);
-    }
 }
 
 // The embedded default script unless the user has a "midi.lua", then every

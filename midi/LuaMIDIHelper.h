@@ -117,7 +117,6 @@ private:
 
     void createState();
     static int setUpState(lua_State *L);
-    void setGlobals(lua_State *L);
     void runScripts();
     void runChunk(const char *what, int loadStatus);
 

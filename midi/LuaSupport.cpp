@@ -50,6 +50,25 @@ std::int32_t saturate(lua_Number d) {
 
 void registerPrint(lua_State *L) { lua_register(L, "print", print); }
 
+void setHostGlobals(lua_State *L) {
+    const struct {
+        const char *name;
+        bool value;
+    } flags[] = {{"isMac", false}, {"isWin", true}, {"isVST", true}, {"isAU", false}};
+    for (const auto &f : flags) {
+        lua_pushboolean(L, f.value);
+        lua_setglobal(L, f.name);
+    }
+    const struct {
+        const char *name;
+        int value;
+    } numbers[] = {{"majorVersion", 1}, {"minorVersion", 1}, {"dotVersion", 0}, {"version", 10100}};
+    for (const auto &n : numbers) {
+        lua_pushinteger(L, n.value);
+        lua_setglobal(L, n.name);
+    }
+}
+
 const char *errorText(lua_State *L, int index) {
     const char *text = lua_tostring(L, index);
     return text ? text : "(error object is not a string)";

@@ -98,24 +98,6 @@ int listPrograms(vsthost::Plugin &p) {
     return 0;
 }
 
-bool configure(vsthost::Plugin &p, const RenderOptions &o, std::string &error) {
-    if (!o.program.empty()) {
-        const int index = findProgram(p, o.program);
-        if (index < 0) {
-            error = "no program \"" + o.program + "\" (murmelo render --list-programs lists them)";
-            return false;
-        }
-        p.setProgram(index);
-    }
-    for (const std::string &s : o.settings) {
-        int index = 0;
-        float normalised = 0.f;
-        if (!parseSetting(s, index, normalised, error)) return false;
-        p.setParameter(index, normalised);
-    }
-    return true;
-}
-
 // Runs the input and then the tail through the plug-in into the writer.
 class Renderer {
 public:
@@ -204,6 +186,25 @@ int findProgram(vsthost::Plugin &p, const std::string &wanted) {
     return -1;
 }
 
+bool applyProgramAndSettings(vsthost::Plugin &p, const std::string &program, const std::vector<std::string> &settings,
+                             std::string &error) {
+    if (!program.empty()) {
+        const int index = findProgram(p, program);
+        if (index < 0) {
+            error = "no program \"" + program + "\" (murmelo render --list-programs lists them)";
+            return false;
+        }
+        p.setProgram(index);
+    }
+    for (const std::string &s : settings) {
+        int index = 0;
+        float normalised = 0.f;
+        if (!parseSetting(s, index, normalised, error)) return false;
+        p.setParameter(index, normalised);
+    }
+    return true;
+}
+
 int runRender(Args args) {
     RenderOptions o;
     std::string error;
@@ -216,7 +217,7 @@ int runRender(Args args) {
     auto plugin = vsthost::Plugin::load(o.plugin, error, host);
     if (!plugin) return failure(error);
     if (o.listPrograms) return listPrograms(*plugin);
-    if (!configure(*plugin, o, error)) return usageError(error);
+    if (!applyProgramAndSettings(*plugin, o.program, o.settings, error)) return usageError(error);
     std::vector<TimedMidi> midi;
     if (!o.midi.empty() && !readMidiFile(o.midi, o.rate, midi, error)) return failure(error);
     plugin->start(host.sampleRate, o.block);

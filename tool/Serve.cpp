@@ -116,20 +116,7 @@ bool answersPing(int port) {
 }
 
 bool configure(vsthost::Plugin &p, const ServeOptions &o, std::string &error) {
-    if (!o.program.empty()) {
-        const int index = findProgram(p, o.program);
-        if (index < 0) {
-            error = "no program \"" + o.program + "\" (murmelo render --list-programs lists them)";
-            return false;
-        }
-        p.setProgram(index);
-    }
-    for (const std::string &s : o.settings) {
-        int index = 0;
-        float normalised = 0.f;
-        if (!parseSetting(s, index, normalised, error)) return false;
-        p.setParameter(index, normalised);
-    }
+    if (!applyProgramAndSettings(p, o.program, o.settings, error)) return false;
     // Stored as floor(100 x + 0.5): exactly the offset.
     p.setParameter(kOffsetParameter, static_cast<float>(o.offset) / kMaxOffset);
     return true;

@@ -30,6 +30,10 @@ int findParameter(const std::string &name);
 
 // The program index for a name (any case) or an index; -1 when none.
 int findProgram(vsthost::Plugin &p, const std::string &wanted);
+// Selects a program (when one is named) and then applies each "NAME=VALUE"
+// setting; false with a reason when either is unknown.
+bool applyProgramAndSettings(vsthost::Plugin &p, const std::string &program, const std::vector<std::string> &settings,
+                             std::string &error);
 
 int runInfo(Args args);
 int runRender(Args args);
