@@ -1,6 +1,7 @@
 #include "gui/Button.h"
 
 #include "gui/Font.h"
+#include "gui/Draw2D.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 #include "gui/StaticText.h"
@@ -12,14 +13,6 @@ namespace {
 constexpr Colour kIdleFill{0.3f, 0.3f, 0.3f, 0.2f};
 constexpr Colour kHoverFill{0.8f, 0.4f, 0.1f, 0.3f};
 
-void fillBox(const Box &b) {
-    glBegin(GL_QUADS);
-    glVertex2f(b.minX, b.minY);
-    glVertex2f(b.maxX, b.minY);
-    glVertex2f(b.maxX, b.maxY);
-    glVertex2f(b.minX, b.maxY);
-    glEnd();
-}
 
 } // namespace
 
@@ -31,12 +24,7 @@ Button::Button(Manager &manager, const std::string &caption, Callback callback, 
 
 void Button::draw() {
     glColor3f(0, 1, 0);
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(box.minX, box.minY);
-    glVertex2f(box.maxX, box.minY);
-    glVertex2f(box.maxX, box.maxY);
-    glVertex2f(box.minX, box.maxY);
-    glEnd();
+    outlineBox(box);
 }
 
 void Button::mouseUp(Point, unsigned) {

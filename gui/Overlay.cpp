@@ -3,6 +3,7 @@
 // the floating tooltip.
 #include "core/QrvAuBase.h"
 #include "gui/Font.h"
+#include "gui/Draw2D.h"
 #include "gui/GL.h"
 #include "gui/Group.h"
 #include "gui/Manager.h"
@@ -13,21 +14,6 @@
 #include <cstring>
 
 namespace QV {
-
-namespace {
-
-void fillRect(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-void setColour(Colour c) { glColor4f(c.r, c.g, c.b, c.a); }
-
-} // namespace
 
 void RenderThread::overlay() {
     glDisable(GL_CULL_FACE);

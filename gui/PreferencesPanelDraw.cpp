@@ -1,6 +1,7 @@
 // Drawing the preferences panel: over the whole editor, after every other
 // effect, in the 2D pass (window pixels, origin bottom-left).
 #include "gui/Font.h"
+#include "gui/Draw2D.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 #include "gui/PreferencesPanel.h"
@@ -23,16 +24,7 @@ constexpr Colour kSelection{0.25f, 0.4f, 0.75f, 1};
 constexpr Colour kCheckMark{0.8f, 0.4f, 0.1f, 1};
 constexpr float kTextInset = 3;
 
-void setColour(Colour c) { glColor4f(c.r, c.g, c.b, c.a); }
 
-void fill(const Box &b) {
-    glBegin(GL_QUADS);
-    glVertex2f(b.minX, b.minY);
-    glVertex2f(b.maxX, b.minY);
-    glVertex2f(b.maxX, b.maxY);
-    glVertex2f(b.minX, b.maxY);
-    glEnd();
-}
 
 // A one-pixel frame along the inside of b.
 void outline(const Box &b) {
@@ -54,12 +46,12 @@ void PreferencesPanel::draw2D() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     setColour(kDim);
-    fill({0, 0, 0, float(manager.width()), float(manager.height()), 0});
+    fillBox({0, 0, 0, float(manager.width()), float(manager.height()), 0});
     glDisable(GL_BLEND);
     setColour(kFace);
-    fill(geometry.frame);
+    fillBox(geometry.frame);
     setColour(kTitleStrip);
-    fill(geometry.titleStrip);
+    fillBox(geometry.titleStrip);
     setColour(kEdge);
     outline(geometry.frame);
     setColour(kText);
@@ -94,7 +86,7 @@ void PreferencesPanel::drawButton(const Control &c) {
     const bool down = pressed.load(std::memory_order_relaxed) == c.id;
     const bool over = hovered.load(std::memory_order_relaxed) == c.id;
     setColour(down ? kButtonPressed : over ? kButtonHover : kButtonFace);
-    fill(c.box);
+    fillBox(c.box);
     setColour(kEdge);
     outline(c.box);
     if (c.kind == kDefaultButton) outline(inset(c.box, 1)); // the default button's heavier frame
@@ -122,14 +114,14 @@ void PreferencesPanel::drawGroup(const Control &c) {
 
 void PreferencesPanel::drawEdit(const Control &c) {
     setColour(kFieldFace);
-    fill(c.box);
+    fillBox(c.box);
     setColour(kEdge);
     outline(c.box);
     const std::string text = portText();
     const float width = textWidth(font, text.c_str()), x = c.box.minX + kTextInset;
     if (portSelected.load(std::memory_order_relaxed) && !text.empty()) {
         setColour(kSelection);
-        fill({x - 1, c.box.minY + 2, 0, x + width + 1, c.box.maxY - 2, 0});
+        fillBox({x - 1, c.box.minY + 2, 0, x + width + 1, c.box.maxY - 2, 0});
         setColour(kFieldFace); // light digits on the selection
     } else {
         setColour(kFieldText);
@@ -145,12 +137,12 @@ void PreferencesPanel::drawCheckbox(const Control &c) {
     const float side = c.box.maxY - c.box.minY;
     const Box square{c.box.minX, c.box.minY, 0, c.box.minX + side, c.box.maxY, 0};
     setColour(kFieldFace);
-    fill(square);
+    fillBox(square);
     setColour(kEdge);
     outline(square);
     if (Manager::floatingTooltip()) {
         setColour(kCheckMark);
-        fill(inset(square, 3));
+        fillBox(inset(square, 3));
     }
     setColour(hovered.load(std::memory_order_relaxed) == c.id ? kButtonPressed : kText);
     drawTextIn(c.text, c.box, square.maxX + 5);

@@ -2,6 +2,7 @@
 
 #include "core/QrvAuBase.h"
 #include "gui/Font.h"
+#include "gui/Draw2D.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 
@@ -10,28 +11,6 @@
 #include <cstring>
 
 namespace QV {
-
-namespace {
-
-void outlineBox(const Box &b) {
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(b.minX, b.minY);
-    glVertex2f(b.maxX, b.minY);
-    glVertex2f(b.maxX, b.maxY);
-    glVertex2f(b.minX, b.maxY);
-    glEnd();
-}
-
-void fillRect(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-} // namespace
 
 bool TextField::isFloatFormat(const std::string &format) {
     int conversions = 0;

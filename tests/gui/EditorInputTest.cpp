@@ -240,22 +240,6 @@ TEST_F(EditorInput, TheFloatingTooltipFadesInAndOut) {
 
 namespace {
 
-// An element that logs enter and leave.
-class HoverProbe : public QV::UIElement {
-public:
-    HoverProbe(QV::Manager &m, const char *name, QV::Box b, std::string &log) : UIElement(m), name(name), log(log) {
-        box = b;
-    }
-    void getBounds(QV::Box &b) const override { b.unite(box); }
-    QV::UIElement *hitTest(QV::Point p) override { return boxHit(p); }
-    void mouseEnter() override { log += std::string("enter ") + name + "; "; }
-    void mouseLeave() override { log += std::string("leave ") + name + "; "; }
-
-private:
-    const char *name;
-    std::string &log;
-};
-
 TEST_F(EditorInput, MovingOntoAnotherControlEntersItBeforeLeavingTheOld) {
     std::string log;
     e->manager->rootGroup().add(new HoverProbe(*e->manager, "a", {100, 100, 0, 140, 140, 0}, log));

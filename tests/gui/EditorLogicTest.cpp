@@ -46,22 +46,6 @@ public:
     std::vector<std::pair<int, float>> seen;
 };
 
-// An element that logs enter and leave.
-class HoverProbe : public QV::UIElement {
-public:
-    HoverProbe(QV::Manager &m, const char *name, QV::Box b, std::string &log) : UIElement(m), name(name), log(log) {
-        box = b;
-    }
-    void getBounds(QV::Box &b) const override { b.unite(box); }
-    QV::UIElement *hitTest(QV::Point p) override { return boxHit(p); }
-    void mouseEnter() override { log += std::string("enter ") + name + "; "; }
-    void mouseLeave() override { log += std::string("leave ") + name + "; "; }
-
-private:
-    const char *name;
-    std::string &log;
-};
-
 TEST(ParameterBinding, ChangesReachOnlyBoundControlsAndOnlyUsedParameters) {
     Headless h;
     *h.manager.adjustParameter(4) = QV::ParameterDescriptor(); // minimum, maximum and default all 0

@@ -6,6 +6,7 @@
 
 #include "core/QrvMurmelo.h"
 #include "gui/Manager.h"
+#include "gui/UIElement.h"
 #include "tests/support/TestSupport.h"
 #include "vst2/AudioEffect.h"
 
@@ -180,5 +181,21 @@ public:
 std::string saveArtefact(const Image &image, const std::string &name);
 // The current test's name, for artefacts.
 std::string currentTestName();
+
+// An element that logs enter and leave.
+class HoverProbe : public QV::UIElement {
+public:
+    HoverProbe(QV::Manager &m, const char *name, QV::Box b, std::string &log) : UIElement(m), name(name), log(log) {
+        box = b;
+    }
+    void getBounds(QV::Box &b) const override { b.unite(box); }
+    QV::UIElement *hitTest(QV::Point p) override { return boxHit(p); }
+    void mouseEnter() override { log += std::string("enter ") + name + "; "; }
+    void mouseLeave() override { log += std::string("leave ") + name + "; "; }
+
+private:
+    const char *name;
+    std::string &log;
+};
 
 } // namespace guitest
