@@ -8,6 +8,7 @@
 #include "tests/osc/OscTestSupport.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -139,6 +140,9 @@ TEST(AudioPath, TheCountersSeeAllocationsAndLocks) {
     EXPECT_GE(c.allocations, 1);
     EXPECT_GE(c.frees, 1);
     EXPECT_GE(c.locks, 1);
+    std::condition_variable changed;
+    c = counted([&] { changed.notify_all(); });
+    EXPECT_GE(c.locks, 1) << "condition wake-ups";
     // Inside the plug-in too: a new block size reallocates its scratch.
     Rig rig;
     ASSERT_TRUE(rig);
