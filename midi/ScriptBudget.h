@@ -40,8 +40,9 @@ public:
     static constexpr std::chrono::milliseconds kBudget{2000};
     static constexpr std::chrono::milliseconds kAudioBudget{10};
     static constexpr int kHookInstructions = 10000;
-    // 64 MB: two hundred times what the default scripts use (well under
-    // 300 kB each), and little enough for many instances in one host.
+    // 64 MB: over a thousand times what the MIDI interpreter holds with its
+    // default script (about 50 kB), and little enough for many instances
+    // in one host.
     static constexpr std::size_t kMemoryLimit = std::size_t(64) << 20;
     static const char kRanTooLong[];
     static const char kRanTooLongOnAudio[];
