@@ -51,7 +51,7 @@ int clampSide(int v) { return v < 0 ? 0 : v > Editor::kMaxWindowSide ? Editor::k
 
 lua_State *Editor::createLuaState() {
     if (state) return state;
-    lua_State *L = luaL_newstate();
+    lua_State *L = budget.newState();
     if (!L) {
         reportScriptProblem("failed to create the layout interpreter\n");
         return nullptr;
@@ -114,9 +114,12 @@ bool Editor::readScript(std::string &text) {
 void Editor::runLayoutScript() {
     std::string text;
     if (!readScript(text)) return;
+    ScriptBudget::Outcome outcome;
     int status = luaL_loadbuffer(state, text.data(), text.size(), kChunkName);
-    if (status == 0) status = budget.call(state, 0, 0);
-    if (status != 0) reportLuaFailure("failed to run buffer");
+    if (status == 0) status = budget.call(state, 0, 0, &outcome);
+    if (status == 0) return;
+    reportScriptProblem("failed to run buffer: %s\n", outcome.stopped() ? outcome.text : errorText(state, -1));
+    lua_pop(state, 1);
 }
 
 void Editor::reportLuaFailure(const char *what) {

@@ -6,6 +6,7 @@
 #include "osc/OscLuaApi.h"
 
 #include <cmath>
+#include <cstring>
 #include <lauxlib.h>
 #include <lua.h>
 
@@ -223,6 +224,12 @@ int checkParameter(lua_State *L, int arg) {
 
 void registerMidiApi(lua_State *L) {
     for (const luaL_Reg &f : kFunctions) lua_register(L, f.name, f.func);
+}
+
+LuaApiFunction midiApiFunction(const char *name) {
+    for (const luaL_Reg &f : kFunctions)
+        if (std::strcmp(f.name, name) == 0) return f.func;
+    return nullptr;
 }
 
 } // namespace QV

@@ -27,6 +27,10 @@ namespace QV {
 
 void registerMidiApi(lua_State *L);
 
+// The C function registered under an API name, null for other names.
+using LuaApiFunction = int (*)(lua_State *);
+LuaApiFunction midiApiFunction(const char *name);
+
 // A parameter argument (index or exact name) as its index; raises the
 // parameter errors above.
 int checkParameter(lua_State *L, int arg);

@@ -63,7 +63,7 @@ lua_State *LuaMIDIHelper::getLuaState() {
 }
 
 void LuaMIDIHelper::createState() {
-    lua_State *L = luaL_newstate();
+    lua_State *L = budget.newState();
     if (!L) {
         reportScriptProblem("failed to create the MIDI interpreter\n");
         return;
@@ -119,17 +119,20 @@ void LuaMIDIHelper::runScripts() {
 // a failure to load or run is reported and the host goes on.
 void LuaMIDIHelper::runChunk(const char *what, int loadStatus) {
     lua_State *L = state;
-    const int status = loadStatus == 0 ? budget.call(L, 0, 0) : loadStatus;
+    ScriptBudget::Outcome outcome;
+    const int status = loadStatus == 0 ? budget.call(L, 0, 0, &outcome) : loadStatus;
     if (status == 0) return;
-    reportScriptProblem("failed to run %s: %s\n", what, errorText(L, -1));
+    reportScriptProblem("failed to run %s: %s\n", what, outcome.stopped() ? outcome.text : errorText(L, -1));
     lua_pop(L, 1); // the error object; the stack is as it was before the load
 }
 
-int LuaMIDIHelper::protectedCall(int nargs, int nresults, bool *ranTooLong) {
+int LuaMIDIHelper::protectedCall(int nargs, int nresults) {
     int status;
     {
         std::lock_guard<std::recursive_mutex> guard(luaLock);
-        status = budget.call(state, nargs, nresults, ranTooLong);
+        ScriptBudget::Outcome outcome;
+        status = budget.call(state, nargs, nresults, &outcome);
+        if (outcome.stopped()) reportScriptProblem("an OSC call: %s\n", outcome.text);
     }
     reportDroppedMidi();
     return status;

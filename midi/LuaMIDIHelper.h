@@ -79,7 +79,9 @@ public:
     lua_State *getLuaState();
     // [audio] Decodes the host's event block and dispatches it, after any
     // events still queued; when the interpreter is busy the MIDI events are
-    // queued instead.  Never waits.  Returns 1.
+    // queued instead.  Never waits.  Returns 1.  Handlers run here get
+    // ScriptBudget::kAudioBudget; their stops are counted and reported later
+    // from the timer thread, never printed on the audio thread.
     int processMidiEvents(const vst2::VstEvents *events);
     // [audio] Delivers queued events if the interpreter is free; called at
     // the start of every audio block.  Without queued events it does nothing
@@ -93,9 +95,10 @@ public:
     // For the OSC server: the lock to hold while using the interpreter, and
     // the protected call to enter it with (under that lock, with the
     // runaway-script budget; the interpreter must exist, see getLuaState).
-    // Returns lua_pcall's status.
+    // Returns lua_pcall's status; a call stopped for its time or memory is
+    // reported on an "@@@" line.
     std::recursive_mutex &getLuaLock() { return luaLock; }
-    int protectedCall(int nargs, int nresults, bool *ranTooLong = nullptr);
+    int protectedCall(int nargs, int nresults);
 
     void setOSCHelper(OSCHelper *helper) { oscHelper = helper; }
     OSCHelper *getOSCHelper() const { return oscHelper; }
@@ -129,6 +132,8 @@ private:
         std::uint64_t id;
     };
 
+    struct AudioDispatch;
+
     void createState();
     static int setUpState(lua_State *L);
     void runScripts();
@@ -137,11 +142,17 @@ private:
     HandlerList &allList(MidiEventKind kind);
     HandlerMap *keyedMap(MidiEventKind kind);
     void dispatch(MidiEventKind kind, std::int32_t key, const int *args, int nargs);
-    void callHandler(int ref, const int *args, int nargs, const char *what);
+    ScriptBudget::Outcome callHandler(int ref, const int *args, int nargs, const char *what);
     void timerFired(std::uint64_t id);
     void decodeMidi(const QueuedMidiEvent &event);
     void drainQueuedMidi();
     void reportDroppedMidi();
+    void cancelStoppedTimer(std::uint64_t id);
+    // Handler stops on the audio thread: counted there, printed by a
+    // periodic timer that starts with the first handler.
+    void noteAudioStop(const ScriptBudget::Outcome &outcome);
+    void startStopReporter();
+    void reportAudioStops();
 
     murmelo::QrvMurmelo *owner;
     OSCHelper *oscHelper;
@@ -159,6 +170,9 @@ private:
     ScriptBudget budget;
     MidiEventQueue midiQueue;
     std::atomic<std::uint32_t> droppedMidi{0};
+    bool dispatchingAudio = false; // under luaLock: inside processMidiEvents
+    std::atomic<unsigned> audioTimeStops{0}, audioMemoryStops{0};
+    platform::TimerQueue::Timer *stopReporter = nullptr; // under timersLock
 };
 
 } // namespace QV

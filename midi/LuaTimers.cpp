@@ -101,9 +101,29 @@ void LuaMIDIHelper::timerFired(std::uint64_t id) {
     }
     {
         std::lock_guard<std::recursive_mutex> guard(luaLock);
-        if (state) callHandler(handler, nullptr, 0, "a timer callback");
+        if (state && callHandler(handler, nullptr, 0, "a timer callback").stopped()) cancelStoppedTimer(id);
     }
     reportDroppedMidi();
+}
+
+// [timer, under luaLock] A periodic callback stopped for its time or memory
+// would only be stopped again: its timer goes.
+void LuaMIDIHelper::cancelStoppedTimer(std::uint64_t id) {
+    std::lock_guard<std::mutex> timersGuard(timersLock);
+    const auto found = timers.find(id);
+    if (found == timers.end()) return; // one-shot, or the callback cancelled it
+    if (timerQueue) timerQueue->deleteTimer(found->second->timer);
+    delete found->second;
+    timers.erase(found);
+    reportScriptProblem("a timer callback: its periodic timer was cancelled\n");
+}
+
+// [any, under luaLock] The reporter of handler stops on the audio thread:
+// started with the first handler, checked four times a second.
+void LuaMIDIHelper::startStopReporter() {
+    std::lock_guard<std::mutex> guard(timersLock);
+    if (stopReporter || !timerQueue) return;
+    stopReporter = timerQueue->createTimer([this] { reportAudioStops(); }, 250, 250);
 }
 
 void LuaMIDIHelper::stopTimers() {
@@ -113,7 +133,9 @@ void LuaMIDIHelper::stopTimers() {
     std::lock_guard<std::mutex> guard(timersLock);
     for (auto &entry : timers) delete entry.second;
     timers.clear();
+    stopReporter = nullptr; // the queue owned it
     timerQueue.reset();
+    reportAudioStops(); // what the reporter had not seen yet
 }
 
 } // namespace QV

@@ -31,6 +31,13 @@ enum : int {
 
 } // namespace
 
+// Small RAII marker: handlers called while it lives run on the audio thread.
+struct LuaMIDIHelper::AudioDispatch {
+    LuaMIDIHelper &host;
+    explicit AudioDispatch(LuaMIDIHelper &h) : host(h) { host.dispatchingAudio = true; }
+    ~AudioDispatch() { host.dispatchingAudio = false; }
+};
+
 int LuaMIDIHelper::processMidiEvents(const vst2::VstEvents *events) {
     std::unique_lock<std::recursive_mutex> lock(luaLock, std::try_to_lock);
     if (lock.owns_lock()) drainQueuedMidi();
@@ -43,9 +50,10 @@ int LuaMIDIHelper::processMidiEvents(const vst2::VstEvents *events) {
                                  static_cast<unsigned char>(midi->midiData[1]),
                                  static_cast<unsigned char>(midi->midiData[2])},
                                 midi->deltaFrames};
-        if (lock.owns_lock())
+        if (lock.owns_lock()) {
+            const AudioDispatch onAudio(*this); // only ever set under the lock
             decodeMidi(e);
-        else if (!midiQueue.push(e))
+        } else if (!midiQueue.push(e))
             droppedMidi.fetch_add(1, std::memory_order_relaxed);
     }
     return 1;
@@ -57,8 +65,9 @@ void LuaMIDIHelper::deliverQueuedMidi() {
     if (lock.owns_lock()) drainQueuedMidi();
 }
 
-// [under luaLock]
+// [audio, under luaLock]
 void LuaMIDIHelper::drainQueuedMidi() {
+    const AudioDispatch onAudio(*this);
     QueuedMidiEvent e;
     while (midiQueue.pop(e)) decodeMidi(e);
 }
@@ -172,9 +181,13 @@ LuaMIDIHelper::HandlerMap *LuaMIDIHelper::keyedMap(MidiEventKind kind) {
     return nullptr;
 }
 
-void LuaMIDIHelper::addHandler(MidiEventKind kind, int ref) { allList(kind).push_back(ref); }
+void LuaMIDIHelper::addHandler(MidiEventKind kind, int ref) {
+    startStopReporter();
+    allList(kind).push_back(ref);
+}
 
 void LuaMIDIHelper::addKeyedHandler(MidiEventKind kind, std::int32_t key, int ref) {
+    startStopReporter();
     if (HandlerMap *map = keyedMap(kind)) (*map)[key].push_back(ref);
 }
 
@@ -200,17 +213,43 @@ void LuaMIDIHelper::dispatch(MidiEventKind kind, std::int32_t key, const int *ar
 }
 
 // Calls one handler under luaLock (held by the caller) with no results;
-// an error it raises is discarded, and the stack is left as it was.
-void LuaMIDIHelper::callHandler(int ref, const int *args, int nargs, const char *what) {
+// an error it raises is discarded, and the stack is left as it was.  A stop
+// for time or memory is reported: at once, or from the timer thread when
+// the handler ran on the audio thread.
+ScriptBudget::Outcome LuaMIDIHelper::callHandler(int ref, const int *args, int nargs, const char *what) {
     lua_State *L = state;
+    ScriptBudget::Outcome outcome;
     const int top = lua_gettop(L);
-    if (!lua_checkstack(L, nargs + 1)) return;
+    if (!lua_checkstack(L, nargs + 1)) return outcome;
     lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
     for (int i = 0; i < nargs; ++i) lua_pushinteger(L, args[i]);
-    bool ranTooLong = false;
-    if (budget.call(L, nargs, 0, &ranTooLong) != 0 && ranTooLong)
-        reportScriptProblem("%s: %s\n", what, ScriptBudget::kRanTooLong);
+    const auto limit = dispatchingAudio ? ScriptBudget::kAudioBudget : ScriptBudget::kBudget;
+    budget.call(L, nargs, 0, &outcome, limit);
     lua_settop(L, top);
+    if (!outcome.stopped()) return outcome;
+    if (dispatchingAudio)
+        noteAudioStop(outcome);
+    else
+        reportScriptProblem("%s: %s\n", what, outcome.text);
+    return outcome;
+}
+
+// [audio] No printing here: the counts wait for the reporter.
+void LuaMIDIHelper::noteAudioStop(const ScriptBudget::Outcome &outcome) {
+    (outcome.outOfMemory ? audioMemoryStops : audioTimeStops).fetch_add(1, std::memory_order_relaxed);
+}
+
+// [timer] One line per kind of stop seen since the last report.
+void LuaMIDIHelper::reportAudioStops() {
+    const struct {
+        std::atomic<unsigned> &count;
+        const char *text;
+    } kinds[] = {{audioTimeStops, ScriptBudget::kRanTooLongOnAudio}, {audioMemoryStops, ScriptBudget::kOutOfMemory}};
+    for (const auto &kind : kinds) {
+        const unsigned n = kind.count.exchange(0, std::memory_order_relaxed);
+        if (n == 1) reportScriptProblem("a MIDI handler: %s\n", kind.text);
+        if (n > 1) reportScriptProblem("a MIDI handler: %s (%u times)\n", kind.text, n);
+    }
 }
 
 } // namespace QV

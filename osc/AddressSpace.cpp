@@ -282,6 +282,12 @@ const AddressSpace::Route AddressSpace::kRoutes[] = {
     {nullptr, nullptr},
 };
 
+bool OSCHelper::isBuiltInPath(const char *path) {
+    for (const AddressSpace::Route *r = AddressSpace::kRoutes; r->path; ++r)
+        if (std::strcmp(r->path, path) == 0) return true;
+    return false;
+}
+
 void OSCHelper::ProcessMessage(const osc::ReceivedMessage &m, const IpEndpointName &remoteEndpoint) {
     // Socket failures while replying are this message's failure, not the
     // server's: only the listening socket's own failure ends a run.

@@ -204,12 +204,14 @@ bool OSCHelper::isRegisteredForUpdate(int index) const {
     return registeredForUpdate[index].load(std::memory_order_relaxed) != 0;
 }
 
-bool OSCHelper::registerPath(const std::string &path, std::vector<OscPathTarget> targets) {
+OSCHelper::Registration OSCHelper::registerPath(const std::string &path, std::vector<OscPathTarget> targets) {
+    if (isBuiltInPath(path.c_str())) return Registration::BuiltInPath;
     std::lock_guard<std::mutex> guard(pathsLock);
     auto first = paths.find(path);
-    if (first != paths.end() && first->second.size() != targets.size()) return false;
+    if (first != paths.end() && first->second.size() != targets.size()) return Registration::InconsistentSizes;
+    if (paths.size() >= kMaxPathRegistrations) return Registration::TooMany;
     paths.emplace(path, std::move(targets));
-    return true;
+    return Registration::Added;
 }
 
 bool OSCHelper::lookup(const std::string &host, unsigned long &address) { return lookupHost(host, address); }

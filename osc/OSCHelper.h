@@ -87,9 +87,16 @@ public:
     SetParamQueue &getQueue() { return queue; }
 
     // [any, under the interpreter's lock] adds a registration of path.
-    // False (nothing registered) when the path is already registered with
-    // a list of another length.
-    bool registerPath(const std::string &path, std::vector<OscPathTarget> targets);
+    // Nothing is registered when the path is already registered with a
+    // list of another length, is one of the fixed paths of the address
+    // space, or when kMaxPathRegistrations are in place already (they are
+    // never removed, so without a cap a script could grow the host without
+    // end).
+    enum class Registration { Added, InconsistentSizes, BuiltInPath, TooMany };
+    static constexpr std::size_t kMaxPathRegistrations = 1024;
+    Registration registerPath(const std::string &path, std::vector<OscPathTarget> targets);
+    // True for the fixed paths ("/ping", "/set", ... exact spelling).
+    static bool isBuiltInPath(const char *path);
 
     // The oscpack listener's entry for one received datagram.  A packet that
     // is malformed (checked within its bounds first, see PacketCheck.h) or

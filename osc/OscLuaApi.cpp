@@ -13,7 +13,8 @@
 //   registerOSCPathForParameterNormalized(path, param or {params})
 //       give parameters an address of their own: a message there carries
 //       one float per parameter, stored as is, or (normalized) mapped from
-//       0..1 onto the parameter's range.
+//       0..1 onto the parameter's range.  A built-in path, or a path past
+//       the server's cap of registrations, is refused with an "@@@" line.
 //
 // They run under the MIDI host's luaLock like every script function.
 #include "core/Parameters.h"
@@ -103,8 +104,20 @@ int registerPath(lua_State *L, bool normalized) {
     std::vector<OscPathTarget> targets = readTargets(L, normalized);
     OSCHelper *server = LuaMIDIHelper::fromState(L)->getOSCHelper();
     if (!server) raiseError(L, "no OSC server");
-    if (!server->registerPath(path, std::move(targets)))
+    switch (server->registerPath(path, std::move(targets))) {
+    case OSCHelper::Registration::Added:
+        break;
+    case OSCHelper::Registration::InconsistentSizes:
         reportScriptProblem("inconsistent sizes in RegisterOSCPathForParameter\n");
+        break;
+    case OSCHelper::Registration::BuiltInPath:
+        reportScriptProblem("%s is a built-in OSC path and cannot be registered\n", path);
+        break;
+    case OSCHelper::Registration::TooMany:
+        reportScriptProblem("too many registered OSC paths (at most %zu); %s was not registered\n",
+                            OSCHelper::kMaxPathRegistrations, path);
+        break;
+    }
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "osc/ScriptPaths.h"
 
+#include "midi/LuaMIDIApi.h"
 #include "midi/LuaMIDIHelper.h"
 
 #include <cmath>
@@ -25,12 +26,24 @@ using ArgIt = osc::ReceivedMessageArgumentIterator;
 const char *const kRefusedNames[] = {"dofile",  "loadfile", "load",    "loadstring",     "require",
                                      "module",  "setfenv",  "getfenv", "collectgarbage"};
 
-// The C functions behind the refused globals (and the library's other code
-// loaders and runners), read once from a fresh interpreter: the library is
-// shared, so they are the very functions the scripts' interpreter holds.
+// The script functions that reach beyond this instance: other instances in
+// the host, any network address, and this instance's OSC address space.
+const char *const kRefusedApiNames[] = {"setOthersParameter",
+                                        "getOthersParameter",
+                                        "setOthersGUIBoolValue",
+                                        "getOthersGUIBoolValue",
+                                        "sendOSC",
+                                        "registerOSCPathForParameter",
+                                        "registerOSCPathForParameterNormalized"};
+
+// The C functions behind the refused globals (the API's own, and the
+// library's other code loaders and runners, read once from a fresh interpreter: the library is
+// shared, so they are the very functions the scripts' interpreter holds).
 const std::set<lua_CFunction> &refusedFunctions() {
     static const std::set<lua_CFunction> functions = [] {
         std::set<lua_CFunction> found;
+        for (const char *name : kRefusedApiNames)
+            if (LuaApiFunction f = midiApiFunction(name)) found.insert(f);
         lua_State *L = luaL_newstate();
         if (!L) return found;
         luaL_openlibs(L);
@@ -54,6 +67,8 @@ const std::set<lua_CFunction> &refusedFunctions() {
 
 bool refusedName(const char *name) {
     for (const char *refused : kRefusedNames)
+        if (std::strcmp(name, refused) == 0) return true;
+    for (const char *refused : kRefusedApiNames)
         if (std::strcmp(name, refused) == 0) return true;
     return false;
 }

@@ -8,7 +8,12 @@
 // that change environments: dofile, loadfile, load, loadstring, require,
 // module, setfenv, getfenv, collectgarbage, whatever name they are found
 // under (the standard library's package.loadlib, os.execute and io.popen
-// too, should a script make one of them a global).  A refused name fails
+// too, should a script make one of them a global).  Nor the script
+// functions that reach beyond this instance: setOthersParameter,
+// getOthersParameter, setOthersGUIBoolValue, getOthersGUIBoolValue (other
+// instances in the host), sendOSC (any address a client names) and
+// registerOSCPathForParameter[Normalized] (this instance's address space);
+// the scripts' own functions may still call them.  A refused name fails
 // like a missing function: "failed to exec function".
 #pragma once
 

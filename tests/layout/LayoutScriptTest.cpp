@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <future>
+
 using layouttest::UserSetup;
 
 namespace {
@@ -135,5 +139,35 @@ TEST(LayoutScript, ScriptThatBreaksTheGlobalsCannotEndTheHost) {
     ASSERT_TRUE(l.plugin);
     EXPECT_EQ(rectOf(*l.plugin), std::make_pair(0, 0));
     EXPECT_EQ(l.plugin->dispatch(vst2::effEditOpen, 0, 0, nullptr), 0) << "opening without a window survives";
+    l.plugin->dispatch(vst2::effEditClose);
+}
+
+// A skin cannot keep the host's thread: not by taking the hook away, and
+// not by looping in an error handler, while loading or in createUI.
+TEST(LayoutScript, EscapesFromTheStopDoNotHoldTheHost) {
+    UserSetup user;
+    user.writeSettings("Skin = Escape\n");
+    user.writeSkin("Escape", R"(
+function getWindowSize() return 200, 100 end
+sethookRefused = not pcall(debug.sethook)
+function createUI()
+  xpcall(function() while true do end end, function() while true do end end)
+end
+pcall(debug.sethook)
+while true do end
+)");
+    auto opened = std::async(std::launch::async, [] {
+        Loaded l = load();
+        if (l.plugin) l.plugin->dispatch(vst2::effEditOpen, 0, 0, nullptr);
+        return l;
+    });
+    if (opened.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "loading or effEditOpen did not return";
+        std::_Exit(1); // the thread cannot be cancelled
+    }
+    Loaded l = opened.get();
+    ASSERT_TRUE(l.plugin);
+    EXPECT_EQ(rectOf(*l.plugin), std::make_pair(200, 100));
+    EXPECT_NE(l.out.find("@@@ failed to run buffer: script ran too long"), std::string::npos) << l.out;
     l.plugin->dispatch(vst2::effEditClose);
 }

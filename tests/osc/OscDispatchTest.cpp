@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include <lua.h>
 
@@ -23,6 +24,8 @@ vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, 
                                         void *, float) {
     return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
+
+constexpr auto kAdded = QV::OSCHelper::Registration::Added;
 
 class OscDispatch : public ::testing::Test {
 protected:
@@ -43,7 +46,7 @@ protected:
 
 TEST_F(OscDispatch, NormalizedPathMapsZeroToOneOntoTheRange) {
     const ParameterInfo &fine = parameterInfo(kSpeedFine);
-    ASSERT_TRUE(osc().registerPath("/fine", {{kSpeedFine, fine.minimum, fine.maximum - fine.minimum}}));
+    ASSERT_EQ(osc().registerPath("/fine", {{kSpeedFine, fine.minimum, fine.maximum - fine.minimum}}), kAdded);
     deliver("/fine", {0.5f});
     EXPECT_EQ(value(kSpeedFine), 10.25f);
     deliver("/fine", {0.f});
@@ -51,10 +54,10 @@ TEST_F(OscDispatch, NormalizedPathMapsZeroToOneOntoTheRange) {
 }
 
 TEST_F(OscDispatch, EveryRegistrationOfAPathActs) {
-    ASSERT_TRUE(osc().registerPath("/levels", {{kDryLevel, 0.f, 1.f}, {kEffectLevel, 0.f, 1.f}}));
-    ASSERT_TRUE(osc().registerPath("/levels", {{kFeedback, 0.f, 100.f}, {kSpread, 0.f, 1.f}}));
+    ASSERT_EQ(osc().registerPath("/levels", {{kDryLevel, 0.f, 1.f}, {kEffectLevel, 0.f, 1.f}}), kAdded);
+    ASSERT_EQ(osc().registerPath("/levels", {{kFeedback, 0.f, 100.f}, {kSpread, 0.f, 1.f}}), kAdded);
     // Another length under the same path is refused; the first stays.
-    EXPECT_FALSE(osc().registerPath("/levels", {{kBias, 0.f, 1.f}}));
+    EXPECT_EQ(osc().registerPath("/levels", {{kBias, 0.f, 1.f}}), QV::OSCHelper::Registration::InconsistentSizes);
     deliver("/levels", {0.25f, 0.5f});
     EXPECT_EQ(value(kDryLevel), 0.25f);
     EXPECT_EQ(value(kEffectLevel), 0.5f);
@@ -63,17 +66,36 @@ TEST_F(OscDispatch, EveryRegistrationOfAPathActs) {
     EXPECT_EQ(value(kBias), 0.f);
 }
 
-TEST_F(OscDispatch, RegisteredPathsComeFirstAndReadExactlyTheirArguments) {
-    ASSERT_TRUE(osc().registerPath("/set", {{kShape, 0.f, 4.f}}));
-    deliver("/set", {0.5f});
+TEST_F(OscDispatch, RegisteredPathsReadExactlyTheirArgumentsAndNeverTakeABuiltInPath) {
+    // The fixed paths keep their meaning: "/set" cannot be taken over, but
+    // another spelling of it is an ordinary path.
+    EXPECT_EQ(osc().registerPath("/set", {{kShape, 0.f, 4.f}}), QV::OSCHelper::Registration::BuiltInPath);
+    EXPECT_EQ(osc().registerPath("/ping", {{kShape, 0.f, 4.f}}), QV::OSCHelper::Registration::BuiltInPath);
+    ASSERT_EQ(osc().registerPath("/Set", {{kShape, 0.f, 4.f}}), kAdded);
+    deliver("/Set", {0.5f});
     EXPECT_EQ(value(kShape), 2.f);
 
     osc_test::StdoutCapture out;
-    deliver("/set", {0.25f, 0.5f});
-    deliver("/set", {});
+    deliver("/Set", {0.25f, 0.5f});
+    deliver("/Set", {});
+    deliver("/set", {0.5f});
     EXPECT_EQ(value(kShape), 2.f);
-    EXPECT_EQ(out.text(), "error while parsing message: /set: too many arguments\n"
-                          "error while parsing message: /set: missing argument\n");
+    EXPECT_EQ(out.text(), "error while parsing message: /Set: too many arguments\n"
+                          "error while parsing message: /Set: missing argument\n"
+                          "error while parsing message: /set: wrong argument type\n");
+}
+
+TEST_F(OscDispatch, RegistrationsAreCapped) {
+    const std::size_t cap = QV::OSCHelper::kMaxPathRegistrations;
+    for (std::size_t i = 0; i < cap; ++i)
+        ASSERT_EQ(osc().registerPath("/p" + std::to_string(i), {{kShape, 0.f, 1.f}}), kAdded) << i;
+    EXPECT_EQ(osc().registerPath("/one-more", {{kShape, 0.f, 1.f}}), QV::OSCHelper::Registration::TooMany);
+    EXPECT_EQ(osc().registerPath("/p0", {{kShape, 0.f, 1.f}}), QV::OSCHelper::Registration::TooMany);
+    // Those in place still act; the refused one is an unknown path.
+    deliver("/p1023", {3.f});
+    EXPECT_EQ(value(kShape), 3.f);
+    deliver("/one-more", {1.f});
+    EXPECT_EQ(value(kShape), 3.f);
 }
 
 TEST_F(OscDispatch, OnlySubscribedHostChangesAreQueued) {
