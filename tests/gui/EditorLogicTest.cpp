@@ -362,6 +362,28 @@ TEST(Fonts, TheFirstCandidateThatLoadsWins) {
     EXPECT_FALSE(QV::loadFont({{"nosuchfamily.ttf", 12}}));
 }
 
+TEST(Fonts, TheBuiltInFontAndWhenTheFallbackIsUsed) {
+    const murmelo::DataBuffer bytes = murmelo::loadResource(murmelo::kResourceFallbackFont);
+    ASSERT_GT(bytes.length(), 10000u);
+    auto font = QV::Font::openMemory(bytes.data(), bytes.length(), QV::kBuiltInFontName, 12);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->file(), QV::kBuiltInFontName);
+    font->preloadGlyphs();
+    EXPECT_EQ(font->glyphCount(), 94) << "every printable character but the space has a glyph";
+    EXPECT_GT(font->textWidth("Speed"), 20.f);
+    EXPECT_GT(font->lineHeight(), 10.f);
+    const unsigned char junk[] = "not a font";
+    EXPECT_FALSE(QV::Font::openMemory(junk, sizeof(junk), "junk", 12));
+    EXPECT_FALSE(QV::Font::openMemory(nullptr, 0, "nothing", 12));
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(QV::loadFontOrFallback({})) << "a layout that asks for no font gets none";
+    auto found = QV::loadFontOrFallback({{"nosuchfamily.ttf", 20}, {"arial.ttf", 11}});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "an installed candidate needs no word";
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->size(), 11);
+}
+
 TEST(Fonts, MetricsAndTheGlyphTexture) {
     for (int size : {9, 10, 11, 12, 14, 48}) {
         auto font = testFont(size);
