@@ -13,6 +13,7 @@ enum ResourceId {
     kResourcePreferencesPanel = 102,
     kResourceGuiLua = 135,
     kResourceMidiLua = 136,
+    kResourceFallbackFont = 140,
 };
 
 struct EmbeddedFile {

@@ -3,6 +3,7 @@
 #include "core/QrvAuBase.h"
 #include "gui/Manager.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace QV {
@@ -58,6 +59,15 @@ void Control::applyValue(float v) {
         return;
     }
     setPlain(murmelo::toRealValue(param.index, v));
+}
+
+void Control::applyWholeValue(float v) {
+    if (!murmelo::isParameterIndex(param.index)) return;
+    const float real =
+        stepped ? param.minimum + v * (param.maximum - param.minimum) : murmelo::toRealValue(param.index, v);
+    const float whole = std::min(std::max(std::floor(real + 0.5f), param.minimum), param.maximum);
+    normalised = murmelo::toNormalisedValue(param.index, whole);
+    setPlain(whole);
 }
 
 void Control::setPlain(float plain) {

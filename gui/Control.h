@@ -35,8 +35,13 @@ protected:
     void applyValue(float v);
     // Sets the parameter's real value through the edit (set and automate).
     void setPlain(float plain);
-    // Rounds v to the nearest whole real value of the range.
+    // Rounds v to the nearest whole real value of the range (linear steps,
+    // for stepped controls).
     float snapped(float v) const;
+    // Sets the whole real value nearest to what v means for this parameter
+    // (through the parameter's own mapping, so a hertz knob lands on whole
+    // hertz), kept inside the range.
+    void applyWholeValue(float v);
     void beginEdit();
     void endEdit();
 

@@ -46,7 +46,7 @@ bool Editor::open(void *parent) {
     systemWindow = parent;
     if (!manager) return false;
     // The panel is the last effect, so it draws over everything else.
-    auto font = loadFont({{"arial.ttf", 9}, {"DejaVu Sans.ttf", 9}});
+    auto font = loadFontOrFallback({{"arial.ttf", 9}, {"DejaVu Sans.ttf", 9}});
     Font *panelFont = font ? manager->addExtraFont(std::move(font)) : nullptr;
     panel = manager->addEffect(std::make_unique<PreferencesPanel>(*manager, panelFont));
     building = false;

@@ -1,5 +1,6 @@
 #include "gui/Font.h"
 
+#include "core/Resources.h"
 #include "gui/GL.h"
 #include "gui/GlyphAtlas.h"
 #include "platform/ErrorReport.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace QV {
 
@@ -44,6 +46,8 @@ public:
     };
 
     Face(const char *file, int size) : FTFont(file), atlas(size * 2 * 10) {}
+    // From bytes that outlive the face (FreeType reads them as it goes).
+    Face(const unsigned char *bytes, std::size_t length, int size) : FTFont(bytes, length), atlas(size * 2 * 10) {}
 
     GlyphAtlas atlas;
     Sink *sink = nullptr;
@@ -114,15 +118,37 @@ void AtlasGlyph::emit(const FTPoint &pen) {
 
 FTGlyph *Font::Face::MakeGlyph(FT_GlyphSlot slot) { return new AtlasGlyph(slot, atlas, *this); }
 
+namespace {
+
+// Sets the face's size, or drops a face FTGL could not load or size.
+void sizeOrDrop(std::unique_ptr<Font::Face> &face, int size) {
+    if (face->Error() || !face->FaceSize(unsigned(size > 0 ? size * 2 : 2), 72)) face.reset();
+}
+
+} // namespace
+
 std::unique_ptr<Font> Font::open(const std::string &file, int size) {
     std::unique_ptr<Face> face;
     {
         std::lock_guard<std::mutex> guard(glyphLock());
         face.reset(new Face(file.c_str(), size));
-        if (face->Error() || !face->FaceSize(unsigned(size > 0 ? size * 2 : 2), 72)) face.reset();
+        sizeOrDrop(face, size);
     }
     if (!face) return nullptr;
     return std::unique_ptr<Font>(new Font(std::move(face), file, size));
+}
+
+std::unique_ptr<Font> Font::openMemory(const unsigned char *bytes, std::size_t length, const std::string &name,
+                                       int size) {
+    if (!bytes || length == 0) return nullptr;
+    std::unique_ptr<Face> face;
+    {
+        std::lock_guard<std::mutex> guard(glyphLock());
+        face.reset(new Face(bytes, length, size));
+        sizeOrDrop(face, size);
+    }
+    if (!face) return nullptr;
+    return std::unique_ptr<Font>(new Font(std::move(face), name, size));
 }
 
 Font::Font(std::unique_ptr<Face> face, const std::string &file, int size)
@@ -228,6 +254,49 @@ std::unique_ptr<Font> loadFont(const std::vector<FontCandidate> &candidates) {
         platform::reportError("Unable to load font: " + file);
     }
     return nullptr;
+}
+
+namespace {
+
+// One line on standard error the first time text falls back to a given
+// font in this process: each opening of the editor loads several fonts, and
+// a host may open it many times.
+void reportFallback(const std::vector<FontCandidate> &candidates, const std::string &used) {
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!reported.insert(used).second) return;
+    }
+    std::string wanted;
+    for (const FontCandidate &candidate : candidates)
+        wanted += (wanted.empty() ? "" : ", ") + candidate.name;
+    std::fprintf(stderr, "murmelo: none of the layout's fonts (%s) is installed; drawing text with %s\n",
+                 wanted.c_str(), used.c_str());
+}
+
+std::unique_ptr<Font> systemSansFont(int size) {
+    const std::string file = platform::defaultSansFontFile();
+    return file.empty() ? nullptr : Font::open(file, size);
+}
+
+std::unique_ptr<Font> builtInFont(int size) {
+    const murmelo::DataBuffer bytes = murmelo::loadResource(murmelo::kResourceFallbackFont);
+    // Embedded bytes live as long as the module: the font may keep reading them.
+    return bytes.ownsData() ? nullptr : Font::openMemory(bytes.data(), bytes.length(), kBuiltInFontName, size);
+}
+
+} // namespace
+
+std::unique_ptr<Font> loadFontOrFallback(const std::vector<FontCandidate> &candidates) {
+    if (candidates.empty()) return nullptr;
+    if (auto font = loadFont(candidates)) return font;
+    // The last entry is the layout's safe choice; its size suits the layout.
+    const int size = candidates.back().size;
+    std::unique_ptr<Font> font = systemSansFont(size);
+    if (!font) font = builtInFont(size);
+    if (font) reportFallback(candidates, font->file());
+    return font;
 }
 
 float textWidth(Font *font, const char *text) { return font ? font->textWidth(text) : 0.f; }

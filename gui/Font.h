@@ -8,6 +8,7 @@
 // and draw nothing.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ class Font {
 public:
     // The font in file at size points, or null when FTGL cannot load it.
     static std::unique_ptr<Font> open(const std::string &file, int size);
+    // The font in a TrueType file held in memory, which must outlive the
+    // font; name stands for the file in messages.  Null when it cannot load.
+    static std::unique_ptr<Font> openMemory(const unsigned char *bytes, std::size_t length, const std::string &name,
+                                            int size);
     ~Font();
     Font(const Font &) = delete;
     Font &operator=(const Font &) = delete;
@@ -80,6 +85,15 @@ std::string resolveFontName(const std::string &name);
 // The first candidate that resolves and loads, or null.  A file FTGL cannot
 // load prints "Error: Unable to load font: <file>" and the next one is tried.
 std::unique_ptr<Font> loadFont(const std::vector<FontCandidate> &candidates);
+// What the editor loads its fonts with, so that text never vanishes: the
+// first candidate that loads; else the system's default sans-serif font
+// (fontconfig); else the font built into the plug-in, at the size of the
+// last candidate (the layout's safe choice).  Falling back prints one line
+// on standard error, once per process for each font fallen back to.  An
+// empty list asks for no font and gets none.
+std::unique_ptr<Font> loadFontOrFallback(const std::vector<FontCandidate> &candidates);
+// The name the built-in font goes by (its file() and messages).
+constexpr const char *kBuiltInFontName = "the built-in DejaVu Sans";
 
 // Null-tolerant forms used by the elements.
 float textWidth(Font *font, const char *text);

@@ -111,7 +111,9 @@ public:
     // ---- input [ui]: window events, in window coordinates (origin
     // bottom-left); tests may call them directly ----
     void hover(Point p);
-    void mousePress(Point p, unsigned modifiers);
+    // time is the press's server time in milliseconds and button its
+    // number; a press without a time (0) never makes a double click.
+    void mousePress(Point p, unsigned modifiers, unsigned long time = 0, int button = 1);
     void mouseMotion(Point p, unsigned modifiers);
     void mouseRelease(Point p, unsigned modifiers);
     void typeCharacter(int c);
@@ -223,6 +225,16 @@ private:
     unsigned trackedModifiers = 0;
     bool pointerGrabbed = false;
     ModalInput *modal = nullptr;
+    // The last press that may start a double click.  element is only
+    // compared, never followed.
+    struct LastClick {
+        const UIElement *element = nullptr;
+        Point at{0, 0};
+        unsigned long time = 0;
+        int button = 0;
+        bool moved = false; // dragged away: no double click with the next press
+    } lastClick;
+    bool isDoubleClick(const UIElement *hit, Point p, unsigned long time, int button) const;
 
     std::unique_ptr<platform::ChildWindow> window;
     std::unique_ptr<class RenderThread> renderer;

@@ -13,6 +13,7 @@
 #include "platform/ChildWindow.h"
 #include "vst2/AudioEffect.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -20,6 +21,15 @@
 namespace QV {
 
 namespace {
+
+// A second press within this time and distance of the first makes a
+// double click (the usual desktop figures).
+constexpr unsigned long kDoubleClickMs = 400;
+constexpr float kDoubleClickSlop = 4;
+
+bool within(Point a, Point b, float distance) {
+    return std::fabs(a.x - b.x) <= distance && std::fabs(a.y - b.y) <= distance;
+}
 
 unsigned modifierFlags(unsigned keys) {
     unsigned flags = 0;
@@ -72,7 +82,7 @@ void Manager::dispatchWindowEvents() {
             if (tracked)
                 mouseMotion(p, flags); // another button during a drag is one more point
             else
-                mousePress(p, flags);
+                mousePress(p, flags, e.time, e.button);
             break;
         case platform::WindowEvent::kButtonRelease:
             mouseRelease(p, flags);
@@ -148,15 +158,33 @@ void Manager::hover(Point p) {
     hoverTest = false;
 }
 
-void Manager::mousePress(Point p, unsigned modifiers) {
+bool Manager::isDoubleClick(const UIElement *hit, Point p, unsigned long time, int button) const {
+    const LastClick &last = lastClick;
+    // The server's clock is 32 bits wide and wraps; the 32-bit difference
+    // is right across the wrap.
+    const std::uint32_t elapsed = std::uint32_t(time) - std::uint32_t(last.time);
+    return time != 0 && last.time != 0 && last.element == hit && last.button == button && !last.moved &&
+           elapsed <= kDoubleClickMs && within(p, last.at, kDoubleClickSlop);
+}
+
+void Manager::mousePress(Point p, unsigned modifiers, unsigned long time, int button) {
     if (tracked) return;
     if (TextField *field = focusedField()) {
         field->endEditing();
         setFocusedField(nullptr);
     }
     UIElement *hit = root->hitTest(p);
-    if (!hit || hit == root) return;
-    hit->mouseDown(p, modifiers);
+    if (!hit || hit == root) {
+        lastClick = LastClick{};
+        return;
+    }
+    if (isDoubleClick(hit, p, time, button)) {
+        hit->mouseDoubleDown(p, modifiers);
+        lastClick = LastClick{}; // a third press starts afresh
+    } else {
+        hit->mouseDown(p, modifiers);
+        lastClick = LastClick{hit, p, time, button, false};
+    }
     tracked = hit;
     trackedModifiers = modifiers;
     pointerGrabbed = window && window->grabPointer();
@@ -168,6 +196,7 @@ void Manager::mouseMotion(Point p, unsigned modifiers) {
         hover(p);
         return;
     }
+    if (!within(p, lastClick.at, kDoubleClickSlop)) lastClick.moved = true;
     if (modifiers != trackedModifiers) {
         // A modifier pressed or released mid-drag restarts the drag here.
         tracked->mouseUp(p, trackedModifiers);

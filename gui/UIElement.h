@@ -46,6 +46,10 @@ public:
     virtual void mouseDown(Point, unsigned /*modifiers*/) {}
     virtual void mouseDrag(Point, unsigned) {}
     virtual void mouseUp(Point, unsigned) {}
+    // The second press of a double click (same element, same button, close
+    // in time and place, the first press not dragged); a press like any
+    // other unless the element gives it a meaning.
+    virtual void mouseDoubleDown(Point p, unsigned modifiers) { mouseDown(p, modifiers); }
     virtual void mouseEnter() {}
     virtual void mouseLeave() {}
     virtual void parameterChanged(const ParameterDescriptor &, float /*value*/) {}

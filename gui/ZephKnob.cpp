@@ -57,7 +57,7 @@ void ZephKnob::mouseDown(Point p, unsigned modifiers) {
     if (modifiers & kModifierAlt) {
         setPlain(param.defaultValue);
         normalised = normalisedFromProgram();
-    } else if (stepped && param.minimum == 0 && param.maximum == 1) {
+    } else if (isToggle()) {
         setPlain(1 - plainValue());
         normalised = normalisedFromProgram();
     }
@@ -66,10 +66,17 @@ void ZephKnob::mouseDown(Point p, unsigned modifiers) {
     beginEdit();
 }
 
+void ZephKnob::mouseDoubleDown(Point p, unsigned modifiers) {
+    mouseDown(p, isToggle() ? modifiers : modifiers | kModifierAlt);
+}
+
 void ZephKnob::mouseDrag(Point p, unsigned modifiers) {
     const float sensitivity = (modifiers & kModifierShift) ? kFineSensitivity : kSensitivity;
     float v = std::clamp(dragStartValue + (p.y - dragStart.y) * sensitivity, 0.f, 1.f);
-    if (modifiers & kModifierControl) v = snapped(v);
+    if (modifiers & kModifierControl) {
+        applyWholeValue(v);
+        return;
+    }
     normalised = v;
     applyValue(v);
 }

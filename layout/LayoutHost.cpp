@@ -154,12 +154,12 @@ std::unique_ptr<Font> Editor::loadFontFromList(const char *name) {
             lua_pop(L, 1);
     });
     if (status != 0) lua_pop(state, 1);
-    return candidates.empty() ? nullptr : loadFont(candidates);
+    return loadFontOrFallback(candidates);
 }
 
 std::unique_ptr<Font> Editor::loadFontFromStack(lua_State *L) {
     const std::vector<FontCandidate> candidates = fontCandidates(L);
-    return candidates.empty() ? nullptr : loadFont(candidates);
+    return loadFontOrFallback(candidates);
 }
 
 std::vector<FontCandidate> Editor::fontCandidates(lua_State *L) {

@@ -135,6 +135,7 @@ bool ChildWindow::Impl::translate(XEvent &xe, WindowEvent &event) {
         if (!isTrackedButton(xe.xbutton.button)) return false;
         const auto kind = xe.type == ButtonPress ? WindowEvent::kButtonPress : WindowEvent::kButtonRelease;
         event = {kind, xe.xbutton.x, xe.xbutton.y, modifiersOf(xe.xbutton.state), int(xe.xbutton.button), 0};
+        event.time = static_cast<unsigned long>(xe.xbutton.time);
         return true;
     }
     case KeyPress: {

@@ -34,6 +34,9 @@ struct WindowEvent {
     unsigned modifiers = 0; // ModifierKey bits
     int button = 0;         // 1 left, 2 middle, 3 right
     int character = 0;
+    // Button events: the server's clock in milliseconds (wraps), for telling
+    // a double click from two clicks; 0 when unknown.
+    unsigned long time = 0;
 };
 
 class ChildWindow {

@@ -59,4 +59,23 @@ std::string findFontFile(const std::string &fileName) {
     return path;
 }
 
+std::string defaultSansFontFile() {
+    std::lock_guard<std::mutex> guard(fontconfigLock);
+    if (!FcInit()) return "";
+    FcPattern *pattern = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
+    if (!pattern) return "";
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue); // FreeType draws it at any size
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern *font = FcFontMatch(nullptr, pattern, &result);
+    std::string path;
+    FcChar8 *file;
+    if (font && FcPatternGetString(font, FC_FILE, 0, &file) == FcResultMatch)
+        path = reinterpret_cast<const char *>(file);
+    if (font) FcPatternDestroy(font);
+    FcPatternDestroy(pattern);
+    return path;
+}
+
 } // namespace platform

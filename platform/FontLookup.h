@@ -12,6 +12,11 @@ namespace platform {
 // empty result and the caller can try its next candidate.
 std::string findFontFile(const std::string &fileName);
 
+// The file of the system's default sans-serif font as the font
+// configuration chooses it (whatever family that is), or empty when the
+// configuration knows no font file at all.
+std::string defaultSansFontFile();
+
 // The family implied by a font file name: the base name without its
 // extension.
 std::string fontFamilyOf(const std::string &fileName);

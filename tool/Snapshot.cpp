@@ -4,7 +4,8 @@
 //
 // Runs the effect in this process, opens its editor in a window of its own
 // on a private X server (Xvfb, else $DISPLAY) and writes what the editor
-// drew as a PNG.  --skin uses a skin by name (from the user's Skins folder)
+// drew as a PNG, after a second of silence went through the effect so the
+// info display shows what it shows in a host.  --skin uses a skin by name (from the user's Skins folder)
 // or a skin folder anywhere, without touching the user's settings; --hover
 // puts the pointer over the control of a parameter, so the banner shows it.
 #include "core/QrvMurmelo.h"
@@ -18,6 +19,7 @@
 #include "tool/SnapshotImage.h"
 #include "tool/Tool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include <sstream>
 #include <strings.h>
 #include <thread>
+#include <vector>
 
 namespace tool {
 
@@ -34,6 +37,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kFrameWaitMs = 15000;
+constexpr int kSampleRate = 44100;
+constexpr int kBlockFrames = 512;
 
 struct SnapshotOptions {
     std::string output, program, skin, hover;
@@ -139,6 +144,20 @@ bool waitForFrames(vst2::AEffect *e, QV::Manager &m, unsigned frames) {
     return true;
 }
 
+// A second of silence through the effect, as a host plays it before a user
+// looks: the info display then shows the program's LFO speed and sweep
+// width instead of the zeros of an effect that never ran.
+void playSilence(vst2::AEffect *e) {
+    e->dispatcher(e, vst2::effSetSampleRate, 0, 0, nullptr, float(kSampleRate));
+    e->dispatcher(e, vst2::effSetBlockSize, 0, kBlockFrames, nullptr, 0);
+    e->dispatcher(e, vst2::effMainsChanged, 0, 1, nullptr, 0);
+    std::vector<float> in(kBlockFrames * 2, 0.f), out(kBlockFrames * 2, 0.f);
+    float *inputs[2] = {in.data(), in.data() + kBlockFrames};
+    float *outputs[2] = {out.data(), out.data() + kBlockFrames};
+    for (int done = 0; done < kSampleRate; done += kBlockFrames)
+        e->processReplacing(e, inputs, outputs, std::min(kBlockFrames, kSampleRate - done));
+}
+
 int parse(Args &args, SnapshotOptions &o) {
     std::string error;
     takeOption(args, "--program", o.program, error);
@@ -201,7 +220,10 @@ int runSnapshot(Args args) {
         else
             e->dispatcher(e, vst2::effSetProgram, 0, program, nullptr, 0);
     }
-    if (status == 0) status = photograph(*fx, o, hoverIndex);
+    if (status == 0) {
+        playSilence(e);
+        status = photograph(*fx, o, hoverIndex);
+    }
     e->dispatcher(e, vst2::effClose, 0, 0, nullptr, 0); // deletes the effect
     return status;
 }

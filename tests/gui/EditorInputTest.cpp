@@ -2,12 +2,14 @@
 // typing, hover and focus, and what the host hears about them.
 #include "tests/gui/GuiTestSupport.h"
 
+#include "core/Parameters.h"
 #include "gui/Button.h"
 #include "gui/Group.h"
 #include "gui/TextField.h"
 #include "gui/ZephKnob.h"
 
 #include <X11/keysym.h>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace guitest;
@@ -76,6 +78,44 @@ TEST_F(EditorInput, ControlSnapsToWholeValues) {
     e->drag(c.x, c.y, c.x, c.y + 30);
     x.key(XK_Control_L, false);
     EXPECT_FLOAT_EQ(e->effect.real(7), 2.0f) << "1.3 + 30 * 0.005 * 4 = 1.9, snapped to 2";
+}
+
+TEST_F(EditorInput, ControlDragsAHertzKnobInWholeHertz) {
+    open();
+    hostSets(3, 0.5f); // Speed (fine), 0.5..20 Hz on a logarithmic scale
+    const QV::Point c = OpenEditor::centreOf(*t->speedKnob);
+    x.key(XK_Control_L, true);
+    e->press(c.x, c.y);
+    for (int dy : {15, 30, 45, 60}) {
+        e->moveTo(c.x, c.y + dy);
+        const float hz = e->effect.real(3);
+        EXPECT_FLOAT_EQ(hz, std::floor(murmelo::toRealValue(3, 0.5f + dy * 0.005f) + 0.5f)) << "dy " << dy;
+    }
+    e->release();
+    x.key(XK_Control_L, false);
+}
+
+TEST_F(EditorInput, DoubleClickResetsToTheDefaultLikeAltClick) {
+    open();
+    hostSets(0, 0.6f); // Dry Level, default 0
+    const QV::Point c = OpenEditor::centreOf(*t->dryKnob);
+    e->press(c.x, c.y);
+    e->release();
+    EXPECT_FLOAT_EQ(e->effect.real(0), 0.6f) << "one click changes nothing";
+    e->press(c.x, c.y);
+    EXPECT_FLOAT_EQ(e->effect.real(0), 0.0f);
+    e->moveTo(c.x, c.y + 20);
+    e->release();
+    EXPECT_NEAR(e->effect.real(0), 0.1f, 0.006f) << "the drag starts from the default";
+    EXPECT_EQ(e->effect.gestures(), "B0 E0 A0 B0 A0 E0");
+    // Two clicks with a pause between them are two clicks.
+    hostSets(0, 0.6f);
+    e->press(c.x, c.y);
+    e->release();
+    e->pump(500);
+    e->press(c.x, c.y);
+    e->release();
+    EXPECT_FLOAT_EQ(e->effect.real(0), 0.6f);
 }
 
 TEST_F(EditorInput, AltResetsToTheDefaultAndTheDragStartsThere) {

@@ -3,6 +3,7 @@
 // font lookup and PNG decoding.
 #include "tests/gui/GuiTestSupport.h"
 
+#include "core/Parameters.h"
 #include "core/Resources.h"
 #include "core/Settings.h"
 #include "gui/Button.h"
@@ -14,6 +15,8 @@
 #include "gui/ZephKnob.h"
 #include "platform/FontLookup.h"
 
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <thread>
@@ -188,6 +191,91 @@ TEST(KnobArithmetic, DragClampsSnapsAndRestarts) {
     EXPECT_EQ(h.effect.gestures(), "B7 A7 E7 B7 A7 E7");
 }
 
+TEST(KnobArithmetic, ControlSnapsHertzKnobsToWholeHertz) {
+    Headless h;
+    auto *knob = new QV::ZephKnob(3, h.manager, nullptr, "", 0, 0, 35); // Speed (fine), 0.5..20 Hz, logarithmic
+    h.manager.rootGroup().add(knob);
+    h.effect.setParameter(3, 0.4f);
+    h.manager.flushParameterChanges();
+    h.manager.mousePress({17, 17}, QV::kModifierControl);
+    for (int dy = 10; dy <= 120; dy += 10) {
+        h.manager.mouseMotion({17, 17.f + dy}, QV::kModifierControl);
+        const float expected = std::floor(murmelo::toRealValue(3, 0.4f + dy * 0.005f) + 0.5f);
+        EXPECT_FLOAT_EQ(h.effect.real(3), expected) << "dy " << dy;
+        EXPECT_NEAR(knob->value(), murmelo::toNormalisedValue(3, expected), 1e-6f) << "dy " << dy;
+    }
+    h.manager.mouseMotion({17, -300}, QV::kModifierControl);
+    EXPECT_FLOAT_EQ(h.effect.real(3), 1.0f) << "0.5 Hz rounds to 1: the lowest whole step";
+    h.manager.mouseRelease({17, -300}, QV::kModifierControl);
+
+    auto *lfo = new QV::ZephKnob(11, h.manager, nullptr, "", 50, 0, 35); // Speed LFO Speed, 0.05..20 Hz
+    h.manager.rootGroup().add(lfo);
+    h.effect.setParameter(11, 0.1f);
+    h.manager.mousePress({67, 17}, QV::kModifierControl);
+    h.manager.mouseMotion({67, 15}, QV::kModifierControl);
+    EXPECT_FLOAT_EQ(h.effect.real(11), 0.05f) << "0 Hz is outside the range: its end instead";
+    h.manager.mouseMotion({67, 300}, QV::kModifierControl);
+    EXPECT_FLOAT_EQ(h.effect.real(11), 20.0f);
+    h.manager.mouseRelease({67, 300}, QV::kModifierControl);
+}
+
+TEST(KnobArithmetic, DoubleClickResetsToTheDefault) {
+    Headless h;
+    h.manager.adjustParameter(8)->unit = murmelo::kUnitBoolean;        // Spread, 0..1, shown as a switch
+    auto *dry = new QV::ZephKnob(0, h.manager, nullptr, "", 0, 0, 35); // Dry Level, default 0
+    auto *toggle = new QV::ZephKnob(8, h.manager, nullptr, "", 50, 0, 35);
+    auto *other = new QV::ZephKnob(1, h.manager, nullptr, "", 100, 0, 35); // Effect Level
+    for (QV::ZephKnob *knob : {dry, toggle, other})
+        h.manager.rootGroup().add(knob);
+    auto click = [&](QV::Point p, unsigned long time, int button = 1) {
+        h.manager.mousePress(p, 0, time, button);
+        h.manager.mouseRelease(p, 0);
+    };
+    auto dryAfter = [&](const std::function<void()> &clicks) {
+        h.effect.setParameter(0, 0.6f);
+        clicks();
+        return h.effect.real(0);
+    };
+    EXPECT_FLOAT_EQ(dryAfter([&] { click({17, 17}, 1000), click({19, 15}, 1390); }), 0.0f);
+    EXPECT_FLOAT_EQ(dryAfter([&] { click({17, 17}, 5000), click({17, 17}, 5401); }), 0.6f) << "too slow";
+    EXPECT_FLOAT_EQ(dryAfter([&] { click({17, 17}, 7000), click({17, 22}, 7100); }), 0.6f) << "too far";
+    EXPECT_FLOAT_EQ(dryAfter([&] { click({17, 17}, 9000, 3), click({17, 17}, 9100); }), 0.6f) << "other button";
+    EXPECT_FLOAT_EQ(dryAfter([&] { click({117, 17}, 11000), click({17, 17}, 11100); }), 0.6f) << "other knob";
+    EXPECT_FLOAT_EQ(dryAfter([&] {
+                        h.manager.mousePress({17, 17}, 0), h.manager.mouseRelease({17, 17}, 0);
+                        h.manager.mousePress({17, 17}, 0), h.manager.mouseRelease({17, 17}, 0);
+                    }),
+                    0.6f)
+        << "presses without a time";
+    EXPECT_FLOAT_EQ(dryAfter([&] {
+                        click({17, 17}, 0xFFFFFF00UL), click({17, 17}, 0x64UL);
+                    }),
+                    0.0f)
+        << "across the wrap of the server's clock";
+    // A drag followed by a quick press is no double click.
+    EXPECT_FLOAT_EQ(dryAfter([&] {
+                        h.manager.mousePress({17, 17}, 0, 20000, 1);
+                        h.manager.mouseMotion({17, 37}, 0);
+                        h.manager.mouseRelease({17, 37}, 0);
+                        h.effect.setParameter(0, 0.6f);
+                        click({17, 17}, 20200);
+                    }),
+                    0.6f);
+    // The second press of a double click drags from the default.
+    h.effect.setParameter(0, 0.6f);
+    click({17, 17}, 30000);
+    h.manager.mousePress({17, 17}, 0, 30200, 1);
+    h.manager.mouseMotion({17, 37}, 0);
+    h.manager.mouseRelease({17, 37}, 0);
+    EXPECT_NEAR(h.effect.real(0), 0.1f, 1e-5f);
+    // A switch toggles on every press, double click or not.
+    h.effect.setParameter(8, 0.0f);
+    click({67, 17}, 40000);
+    click({67, 17}, 40100);
+    click({67, 17}, 40200);
+    EXPECT_FLOAT_EQ(h.effect.real(8), 1.0f);
+}
+
 TEST(TextEntry, AcceptsNumbersByTheRules) {
     Headless h;
     auto *field = new QV::TextField(3, h.manager, "", 0, 0, 40, 12); // Speed (fine), 0.5..20
@@ -272,6 +360,28 @@ TEST(Fonts, TheFirstCandidateThatLoadsWins) {
     EXPECT_EQ(font->size(), 12);
     EXPECT_EQ(errors, "Error: Unable to load font: " + dir.file("broken.ttf") + "\n");
     EXPECT_FALSE(QV::loadFont({{"nosuchfamily.ttf", 12}}));
+}
+
+TEST(Fonts, TheBuiltInFontAndWhenTheFallbackIsUsed) {
+    const murmelo::DataBuffer bytes = murmelo::loadResource(murmelo::kResourceFallbackFont);
+    ASSERT_GT(bytes.length(), 10000u);
+    auto font = QV::Font::openMemory(bytes.data(), bytes.length(), QV::kBuiltInFontName, 12);
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->file(), QV::kBuiltInFontName);
+    font->preloadGlyphs();
+    EXPECT_EQ(font->glyphCount(), 94) << "every printable character but the space has a glyph";
+    EXPECT_GT(font->textWidth("Speed"), 20.f);
+    EXPECT_GT(font->lineHeight(), 10.f);
+    const unsigned char junk[] = "not a font";
+    EXPECT_FALSE(QV::Font::openMemory(junk, sizeof(junk), "junk", 12));
+    EXPECT_FALSE(QV::Font::openMemory(nullptr, 0, "nothing", 12));
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(QV::loadFontOrFallback({})) << "a layout that asks for no font gets none";
+    auto found = QV::loadFontOrFallback({{"nosuchfamily.ttf", 20}, {"arial.ttf", 11}});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "an installed candidate needs no word";
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->size(), 11);
 }
 
 TEST(Fonts, MetricsAndTheGlyphTexture) {

@@ -122,6 +122,83 @@ TEST(Snapshot, SkinFromAFolderOrByName) {
     EXPECT_FALSE(std::getline(in, line));
 }
 
+// Pixels in [x0, x1) x [y0, y1) farther than 40 from colour in some channel:
+// drawn text over a plain fill.
+int textPixels(const Png &png, int x0, int y0, int x1, int y1, const std::vector<int> &colour) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += !near(png.at(x, y), colour, 40);
+    return n;
+}
+
+TEST(Snapshot, TheInfoDisplayShowsWhatTheProgramPlays) {
+    TempDir home;
+    ToolRun r = snapshot(home, home.file("wobbly.png") + " --program Wobbly");
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = snapshot(home, home.file("watch.png") + " --program \"Watch Out\"");
+    ASSERT_EQ(r.status, 0) << r.output;
+    Png wobbly, watch;
+    ASSERT_TRUE(readPng(home.file("wobbly.png"), wobbly));
+    ASSERT_TRUE(readPng(home.file("watch.png"), watch));
+    // "Speed: ...Hz" and "Depth: ...ms" from (20, 206): programs with other
+    // speeds and depths show other numbers once audio has run.
+    int changed = 0;
+    for (int y = 206; y < 222; ++y)
+        for (int x = 20; x < 330; ++x)
+            changed += !near(wobbly.at(x, y), watch.at(x, y), 40);
+    EXPECT_GT(changed, 20) << "the info display shows the same numbers for both programs";
+}
+
+// A font configuration holding the fonts of folder only (none when empty).
+std::string fontConfig(const TempDir &home, const std::string &folder) {
+    const std::string file = home.file("fonts.conf");
+    std::ofstream(file) << "<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                        << (folder.empty() ? "" : "  <dir>" + folder + "</dir>\n") << "  <cachedir>"
+                        << home.file("fontcache") << "</cachedir>\n</fontconfig>\n";
+    return "FONTCONFIG_FILE=" + file;
+}
+
+// The default layout's texts: title, info display, Prefs caption.
+void expectTexts(const Png &png) {
+    const std::vector<int> band{138, 46, 46}; // the banner's faint band over the background
+    EXPECT_GT(textPixels(png, 60, 236, 250, 252, band), 40) << "the title in the banner";
+    EXPECT_GT(textPixels(png, 20, 206, 120, 222, kBackground), 20) << "the info display";
+    EXPECT_GT(textPixels(png, 440, 203, 480, 220, {117, 36, 36}), 15) << "the Prefs caption";
+}
+
+int countOf(const std::string &text, const std::string &part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Snapshot, WithoutTheLayoutsFontsTextUsesTheDefaultSansSerif) {
+    TempDir home;
+    std::filesystem::create_directories(home.file("fonts"));
+    std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", home.file("fonts/DejaVuSerif.ttf"));
+    const ToolRun r = snapshot(home, home.file("serif.png"), fontConfig(home, home.file("fonts")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(countOf(r.output, "murmelo: none of the layout's fonts"), 1) << r.output;
+    EXPECT_EQ(countOf(r.output, "tahoma.ttf, arial.ttf"), 1) << r.output;
+    EXPECT_EQ(countOf(r.output, "drawing text with " + home.file("fonts/DejaVuSerif.ttf")), 1) << r.output;
+    Png png;
+    ASSERT_TRUE(readPng(home.file("serif.png"), png));
+    expectTexts(png);
+}
+
+TEST(Snapshot, WithNoFontsAtAllTextUsesTheBuiltInFont) {
+    TempDir home;
+    const ToolRun r = snapshot(home, home.file("bare.png"), fontConfig(home, ""));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(countOf(r.output, "murmelo: none of the layout's fonts"), 1) << r.output;
+    EXPECT_EQ(countOf(r.output, "drawing text with the built-in DejaVu Sans"), 1) << r.output;
+    Png png;
+    ASSERT_TRUE(readPng(home.file("bare.png"), png));
+    expectTexts(png);
+}
+
 TEST(Snapshot, ErrorsAreClear) {
     TempDir home;
     const std::string out = home.file("x.png");
