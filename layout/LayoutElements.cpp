@@ -10,6 +10,7 @@
 #include "gui/Manager.h"
 #include "gui/TextField.h"
 #include "midi/LuaSupport.h"
+#include "midi/ScriptBudget.h"
 
 #include <lauxlib.h>
 #include <map>
@@ -28,25 +29,11 @@ const char kElementType[] = "QVgui.Element";
 const char kTextureType[] = "QVgui.Texture";
 const char kFontType[] = "QVgui.Font";
 
-void setRegistryPointer(lua_State *L, const char *key, void *value) {
-    lua_pushlightuserdata(L, const_cast<char *>(key));
-    lua_pushlightuserdata(L, value);
-    lua_rawset(L, LUA_REGISTRYINDEX);
-}
+void setRegistryPointer(lua_State *L, const char *key, void *value) { ScriptBudget::setPointer(L, key, value); }
 
-void clearRegistryEntry(lua_State *L, const char *key) {
-    lua_pushlightuserdata(L, const_cast<char *>(key));
-    lua_pushnil(L);
-    lua_rawset(L, LUA_REGISTRYINDEX);
-}
+void clearRegistryEntry(lua_State *L, const char *key) { ScriptBudget::setPointer(L, key, nullptr); }
 
-void *registryPointer(lua_State *L, const char *key) {
-    lua_pushlightuserdata(L, const_cast<char *>(key));
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    void *value = lua_touserdata(L, -1);
-    lua_pop(L, 1);
-    return value;
-}
+void *registryPointer(lua_State *L, const char *key) { return ScriptBudget::pointer(L, key); }
 
 Editor &editorOf(lua_State *L) { return *static_cast<Editor *>(registryPointer(L, kViewRefcon)); }
 

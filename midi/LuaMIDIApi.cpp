@@ -3,6 +3,7 @@
 #include "core/QrvMurmelo.h"
 #include "midi/LuaMIDIHelper.h"
 #include "midi/LuaSupport.h"
+#include "midi/ScriptBudget.h"
 #include "osc/OscLuaApi.h"
 
 #include <cmath>
@@ -24,10 +25,8 @@ QrvMurmelo &effect(lua_State *L) { return *host(L).getOwner(); }
 int lookupParameterName(lua_State *L, int arg) {
     std::size_t length = 0;
     const char *name = luaL_checklstring(L, arg, &length);
-    lua_pushlightuserdata(L, const_cast<char *>(LuaMIDIHelper::kParamLookup));
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    const auto *lookup = static_cast<const std::map<std::string, int> *>(lua_touserdata(L, -1));
-    lua_pop(L, 1);
+    const auto *lookup =
+        static_cast<const std::map<std::string, int> *>(ScriptBudget::pointer(L, LuaMIDIHelper::kParamLookup));
     const auto found = lookup->find(std::string(name, length));
     if (found == lookup->end()) raiseError(L, "parameter not found: '%s'", name);
     return found->second;

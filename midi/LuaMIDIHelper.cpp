@@ -20,12 +20,6 @@ namespace {
 
 constexpr char kDefaultScriptName[] = "midi.lua";
 
-void setRegistryPointer(lua_State *L, const char *key, void *value) {
-    lua_pushlightuserdata(L, const_cast<char *>(key));
-    lua_pushlightuserdata(L, value);
-    lua_rawset(L, LUA_REGISTRYINDEX);
-}
-
 // True when the file name (after the last separator) starts with "midi.lua".
 bool isUserMidiScript(const std::string &path) {
     const std::size_t slash = path.find_last_of("/\\");
@@ -47,11 +41,7 @@ LuaMIDIHelper::~LuaMIDIHelper() {
 }
 
 LuaMIDIHelper *LuaMIDIHelper::fromState(lua_State *L) {
-    lua_pushlightuserdata(L, const_cast<char *>(kRefcon));
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    auto *host = static_cast<LuaMIDIHelper *>(lua_touserdata(L, -1));
-    lua_pop(L, 1);
-    return host;
+    return static_cast<LuaMIDIHelper *>(ScriptBudget::pointer(L, kRefcon));
 }
 
 bool LuaMIDIHelper::isParameterUsed(int) { return true; }
@@ -91,10 +81,10 @@ int LuaMIDIHelper::setUpState(lua_State *L) {
     registerMidiApi(L);
     luaL_newmetatable(L, kTimerMetatable);
     lua_pop(L, 1);
-    setRegistryPointer(L, kRefcon, self);
+    ScriptBudget::setPointer(L, kRefcon, self);
     self->paramLookup.reset(new std::map<std::string, int>);
     for (int i = 0; i < murmelo::kNumParameters; ++i) (*self->paramLookup)[murmelo::parameterInfo(i).name] = i;
-    setRegistryPointer(L, kParamLookup, self->paramLookup.get());
+    ScriptBudget::setPointer(L, kParamLookup, self->paramLookup.get());
     setHostGlobals(L);
     self->budget.attach(L);
     return 0;

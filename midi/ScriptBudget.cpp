@@ -49,6 +49,31 @@ ScriptBudget *ScriptBudget::of(lua_State *L) {
     return lua_getallocf(L, &ud) == allocate ? static_cast<ScriptBudget *>(ud) : nullptr;
 }
 
+void ScriptBudget::setPointer(lua_State *L, const char *key, void *value) {
+    lua_pushlightuserdata(L, const_cast<char *>(key));
+    if (value)
+        lua_pushlightuserdata(L, value);
+    else
+        lua_pushnil(L);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    ScriptBudget *self = of(L);
+    if (!self) return;
+    for (auto &entry : self->pointers) {
+        if (entry.first != key) continue;
+        entry.second = value;
+        return;
+    }
+    self->pointers.emplace_back(key, value);
+}
+
+void *ScriptBudget::pointer(lua_State *L, const char *key) {
+    const ScriptBudget *self = of(L);
+    if (!self) return nullptr;
+    for (const auto &entry : self->pointers)
+        if (entry.first == key) return entry.second;
+    return nullptr;
+}
+
 lua_State *ScriptBudget::newState() {
     lua_State *L = lua_newstate(allocate, this);
     if (L) lua_atpanic(L, panic);

@@ -29,6 +29,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 struct lua_State;
 struct lua_Debug;
@@ -74,6 +76,16 @@ public:
     int call(lua_State *L, int nargs, int nresults, Outcome *outcome = nullptr,
              std::chrono::milliseconds limit = kBudget);
 
+    // Native objects under registry keys (light userdata holding the key's
+    // address).  The registry keeps them as it always has, but a script can
+    // reach the registry (debug.getregistry) and change or remove an entry,
+    // so the API functions read the copies kept here instead, which no
+    // script can reach.  A null value clears the key.  Not for the audio
+    // thread (may allocate).
+    static void setPointer(lua_State *L, const char *key, void *value);
+    // The object under key; null when none was set.
+    static void *pointer(lua_State *L, const char *key);
+
     // Bytes the interpreter holds now.
     std::size_t memoryInUse() const { return used; }
 
@@ -91,6 +103,7 @@ private:
     int depth = 0;
     bool expired = false;
     std::size_t used = 0;
+    std::vector<std::pair<const char *, void *>> pointers; // a handful of keys
 };
 
 } // namespace QV

@@ -156,6 +156,30 @@ TEST_F(EditorView, ExampleSkinMovesOneGroup) {
     EXPECT_TRUE(colourNear(image, 405, 137, kOutline)) << "Mix stays";
 }
 
+// The registry is within a skin's reach: one that empties it, or plants its
+// own values under the editor's keys, still calls working functions.
+TEST_F(EditorView, RegistryChangesDoNotMisleadTheFunctions) {
+    UserSetup user;
+    user.writeSettings("Skin = Registry\n");
+    user.writeSkin("Registry", R"lua(
+local registry = debug.getregistry()
+for key in pairs(registry) do
+  if type(key) == 'userdata' then registry[key] = {} end
+end
+function getWindowSize() return 300, 200 end
+function createUI()
+  for key in pairs(registry) do
+    if type(key) == 'userdata' then registry[key] = nil end
+  end
+  setBackgroundColour(0.1, 0.4, 0.1)
+  group("Still here"):add(knob("Feedback", "", 0, 0, 40))
+end
+)lua");
+    PluginEditor e(x);
+    ASSERT_TRUE(e.open());
+    EXPECT_TRUE(near(e.grab().at(5, 5), rgb(0.1f, 0.4f, 0.1f), 3)) << "createUI ran to its end";
+}
+
 // A layout script that tries the API and writes what happened, one line
 // per case, into a file the test reads.
 const char kProbeScript[] = R"lua(

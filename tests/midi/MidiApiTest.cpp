@@ -227,3 +227,26 @@ requestCC(104, function(c, n, v) setOthersParameter('x', 'Bias', 0.123) end)
 }
 
 } // namespace
+
+// The registry is within a script's reach; the functions must not read their
+// host from it.  A script that empties it or plants its own values there
+// still gets working functions, not a host that reads stray memory.
+TEST_F(MidiScripts, ScriptsCannotMisleadTheFunctionsThroughTheRegistry) {
+    writeScript("registry.lua", R"(
+local registry = debug.getregistry()
+for key, value in pairs(registry) do
+  if type(key) == 'userdata' then registry[key] = newTable or {} end
+end
+requestNoteOn(1, function()
+  for key in pairs(registry) do
+    if type(key) == 'userdata' then registry[key] = nil end
+  end
+  setParameter('Bias', 0.5)
+  log('bias', getParameter('Bias'))
+end)
+)");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    plugin->sendMidi(noteOn(1, 60, 100));
+    ASSERT_TRUE(waitForLine("bias 0.5")) << loadOutput;
+}
