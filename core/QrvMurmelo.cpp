@@ -3,9 +3,6 @@
 #include "core/CFString.h"
 #include "core/Kernel.h"
 #include "core/Settings.h"
-#include "layout/QrvMurmeloView.h"
-#include "midi/MurmeloLuaMIDIHelper.h"
-#include "osc/OSCHelper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,16 +34,7 @@ bool hasOffset(QrvMurmelo &fx, int offset) {
 
 } // namespace
 
-QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
-    displayState.clear();
-    // The MIDI host and the OSC server know each other; the scripts run once
-    // both exist (they may send OSC and register OSC paths), while every
-    // program still holds the defaults.
-    midiHost.reset(new MurmeloLuaMIDIHelper(this));
-    oscHelper = new QV::OSCHelper(this, midiHost.get());
-    midiHost->setOSCHelper(oscHelper);
-    midiHost->getLuaState();
-
+void QrvMurmelo::setUpEffect() {
     canMono();
     canProcessReplacing();
     setNumInputs(kNumChannels);
@@ -62,40 +50,17 @@ QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, 
 
     for (int c = 0; c < cEffect.numOutputs; ++c)
         if (AUKernelBase *kernel = createKernel()) kernels.push_back(kernel);
+}
 
-    startServices();
-    oscHelper->startTask();
-
-    // The editor runs its layout script now, so the host can ask for the
-    // editor's size before opening it.
-    auto *view = new QrvMurmeloView(this); // attaches itself: has-editor flag
-    view->createLuaState();
-    int width = 0, height = 0;
-    view->queryWindowSize(width, height);
-    view->setInitialSize(width, height);
-    editorView = view;
-
+void QrvMurmelo::registerInstance() {
     std::lock_guard<std::mutex> guard(instancesLock);
     instances().push_back(this);
 }
 
-QrvMurmelo::~QrvMurmelo() {
-    // An editor still open has a render thread reading the programs and the
-    // display state: it stops before anything goes.  The editor object
-    // itself, with its Lua state, is deleted last, by the base class.
-    if (editorView) editorView->close();
-    {
-        std::lock_guard<std::mutex> guard(instancesLock);
-        auto &list = instances();
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    }
-    // The OSC threads end first: "/exec", "/call" and the note paths enter
-    // the scripts.  Then the MIDI host ends its timers (whose callbacks may
-    // still send OSC or register paths) and closes the interpreter; the OSC
-    // server object goes last.
-    oscHelper->stopTask();
-    midiHost.reset();
-    delete oscHelper;
+void QrvMurmelo::unregisterInstance() {
+    std::lock_guard<std::mutex> guard(instancesLock);
+    auto &list = instances();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
 void QrvMurmelo::startServices() {

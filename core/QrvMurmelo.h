@@ -5,11 +5,12 @@
 #include "core/BlockParams.h"
 #include "core/BlockStage.h"
 #include "core/DisplayState.h"
+#include "core/EffectServices.h"
 #include "core/MurmeloKernel.h"
 #include "core/QrvAuBase.h"
+#include "murmelo/Version.h"
 
 #include <atomic>
-#include <memory>
 #include <vector>
 
 namespace QV {
@@ -22,10 +23,12 @@ namespace murmelo {
 // Process-wide OSC base port: 7000 until an instance reads the stored setting.
 extern std::atomic<int> oscBasePort;
 
-constexpr int kMurmeloVersion = 0x00010100;
-
 class MurmeloLuaMIDIHelper;
 
+// The effect object's construction and destruction live with the assembly
+// (plugin/MurmeloAssembly.cpp): they make and wire the MIDI host, the OSC
+// server and the editor, which this class reaches only through the
+// interfaces of core/EffectServices.h.
 class QrvMurmelo : public QrvAuBase {
 public:
     explicit QrvMurmelo(vst2::HostCallback audioMaster);
@@ -73,16 +76,23 @@ public:
     int oscPort();
 
     DisplayState &display() { return displayState; }
-    // The editor (owned through the base class), for tools and tests.
-    QV::Editor *getEditorView() { return editorView; }
-    MurmeloLuaMIDIHelper *getMidiHost() { return midiHost.get(); }
-    QV::OSCHelper *getOSCHelper() { return oscHelper; }
+    // The editor (owned through the base class), the MIDI host and the OSC
+    // server, for tools and tests (defined with the assembly).
+    QV::Editor *getEditorView();
+    MurmeloLuaMIDIHelper *getMidiHost();
+    QV::OSCHelper *getOSCHelper();
 
 protected:
     // [any] Forwards the change to the editor, which queues it for its controls.
     void notifyEditor(int index, float realValue) override;
 
 private:
+    // [ui] The construction steps that need no service: identity and
+    // channels, the factory programs, one kernel per output.
+    void setUpEffect();
+    // [ui] Enters or leaves the list the cross-instance operations walk.
+    void registerInstance();
+    void unregisterInstance();
     // [ui] scratch for crossfades: one block per output channel in each buffer.
     void resizeScratchBuffers(int frames);
     // [audio] the per-block order for one piece that fits the scratch buffers.
@@ -94,7 +104,7 @@ private:
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();
 
-    std::unique_ptr<MurmeloLuaMIDIHelper> midiHost;
+    MidiScripting *midiHost = nullptr; // owned; made by the assembly
     BlockParams blockParams{};
     BlockParams previousBlockParams{};
     bool blockParamsChanged = false;
@@ -105,8 +115,8 @@ private:
     float depthLfoPhase = 0.f;
     // What the kernels read for the block being rendered.
     KernelShared kernelShared;
-    QV::OSCHelper *oscHelper = nullptr; // owned
-    QV::Editor *editorView = nullptr;
+    OscControl *oscHelper = nullptr;     // owned; made by the assembly
+    ParameterView *editorView = nullptr; // owned through the base class
 };
 
 } // namespace murmelo

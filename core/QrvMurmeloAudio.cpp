@@ -1,7 +1,6 @@
 // The effect's audio side: kernels, crossfade scratch, the block stage and
 // the per-block order of processReplacing.
 #include "core/QrvMurmelo.h"
-#include "midi/MurmeloLuaMIDIHelper.h"
 
 #include "core/MurmeloDsp.h"
 

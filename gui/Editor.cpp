@@ -9,6 +9,8 @@
 
 #include <thread>
 
+#include <lua.h>
+
 namespace QV {
 
 Editor::Editor(vst2::AudioEffect *effect) : QrvEditor(effect), fx(dynamic_cast<murmelo::QrvAuBase *>(effect)) {
@@ -93,6 +95,13 @@ void Editor::deleteManager() {
     panel = nullptr;
     building = false;
     manager.reset(); // stops the render thread first
+}
+
+void Editor::closeLuaState() {
+    if (!state) return;
+    lua_close(state);
+    state = nullptr;
+    parameterLookup.clear();
 }
 
 void Editor::showPreferences() {

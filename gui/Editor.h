@@ -9,7 +9,9 @@
 // manager and element tree by calling the script's createUI in it.  The
 // product's view derives from it and supplies buildUI and the makers that
 // turn layout calls into elements.  Its Lua-facing members are defined in
-// layout/LayoutHost.cpp.
+// layout/LayoutHost.cpp, and only the layout layer calls them; what this
+// layer does with the Lua state itself is close it, and ask the product
+// (forgetOpening) to drop an opening's entries.
 //
 // Threads: everything is [ui] except setParameter, which the effect calls
 // from any thread (the host's audio thread included).  It reaches the
@@ -18,8 +20,9 @@
 // their feet; the callers take no lock and never wait.
 #pragma once
 
+#include "core/EffectServices.h"
 #include "gui/Button.h"
-#include "midi/ScriptBudget.h"
+#include "lua/ScriptBudget.h"
 #include "vst2/AudioEffect.h"
 
 #include <atomic>
@@ -59,7 +62,7 @@ struct ButtonAction {
 };
 using ButtonActions = std::map<std::string, ButtonAction>;
 
-class Editor : public murmelo::QrvEditor {
+class Editor : public murmelo::QrvEditor, public murmelo::ParameterView {
 public:
     // [ui] Resolves the skin from the "Skin" setting and attaches itself to
     // the effect, which then owns it and reports an editor to the host.
@@ -76,7 +79,7 @@ public:
     void idle() override;
 
     // [any] A parameter changed: queued for the controls bound to it.
-    virtual void setParameter(int index, float value);
+    void setParameter(int index, float value) override;
     // Creates the manager (setManager) and every element, before the window.
     virtual void buildUI(float x, float y) = 0;
     virtual void refreshControls();
@@ -151,8 +154,9 @@ protected:
     // and deletes it.
     void deleteManager();
     // The layout's registry entries and element handles of this opening go
-    // with its manager.
-    void forgetOpening();
+    // with its manager: the product's layout host drops them.  Not called
+    // for the product while the editor is destroyed (the state closes).
+    virtual void forgetOpening() {}
     // Reports a failure of a protected call into the layout state and pops
     // its error object.
     void reportLuaFailure(const char *what);

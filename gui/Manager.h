@@ -17,6 +17,7 @@
 #include "gui/Effect.h"
 #include "gui/Geometry.h"
 #include "gui/ParameterBinding.h"
+#include "murmelo/Version.h"
 
 #include <atomic>
 #include <map>
@@ -183,7 +184,7 @@ public:
     static const std::vector<std::string> &defaultHints();
 
     // The version the window title shows.
-    static constexpr int kVersion[3] = {1, 1, 0};
+    static constexpr int kVersion[3] = {murmelo::kVersionMajor, murmelo::kVersionMinor, murmelo::kVersionDot};
 
 private:
     friend class RenderThread;

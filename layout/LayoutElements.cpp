@@ -9,8 +9,8 @@
 #include "gui/InfoDisplay.h"
 #include "gui/Manager.h"
 #include "gui/TextField.h"
-#include "midi/LuaSupport.h"
-#include "midi/ScriptBudget.h"
+#include "lua/LuaSupport.h"
+#include "lua/ScriptBudget.h"
 
 #include <lauxlib.h>
 #include <map>

@@ -9,7 +9,8 @@
 #include "gui/Font.h"
 #include "gui/Manager.h"
 #include "layout/LayoutApi.h"
-#include "midi/LuaSupport.h"
+#include "layout/QrvMurmeloView.h"
+#include "lua/LuaSupport.h"
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"
 
@@ -207,7 +208,13 @@ void Editor::callScriptFunction(lua_State *L, int functionRef) {
     if (budget.call(L, 0, 0) != 0) lua_pop(L, 1);
 }
 
-void Editor::forgetOpening() {
+} // namespace QV
+
+namespace murmelo {
+
+// The layout host's half of closing an opening.
+void QrvMurmeloView::forgetOpening() {
+    using namespace QV;
     if (!state) return;
     const int status = protectedRun(state, [](lua_State *L) {
         clearRegistryEntry(L, kKnobRenderer);
@@ -217,11 +224,4 @@ void Editor::forgetOpening() {
     if (status != 0) lua_pop(state, 1);
 }
 
-void Editor::closeLuaState() {
-    if (!state) return;
-    lua_close(state);
-    state = nullptr;
-    parameterLookup.clear();
-}
-
-} // namespace QV
+} // namespace murmelo

@@ -28,6 +28,11 @@ public:
                                  int functionRef, float x, float y, float width, float height, int hint,
                                  bool toggle) override;
     QV::UIElement *makeDropDown(lua_State *L, int index, float x, float y, float width, float height) override;
+
+protected:
+    // Drops the opening's registry entries and element handles (in
+    // LayoutHost.cpp, with the other layout-host members).
+    void forgetOpening() override;
 };
 
 } // namespace murmelo

@@ -1,5 +1,6 @@
-#include "midi/LuaSupport.h"
+#include "lua/LuaSupport.h"
 
+#include "murmelo/Version.h"
 #include "platform/DebugOutput.h"
 
 #include <cmath>
@@ -62,7 +63,10 @@ void setHostGlobals(lua_State *L) {
     const struct {
         const char *name;
         int value;
-    } numbers[] = {{"majorVersion", 1}, {"minorVersion", 1}, {"dotVersion", 0}, {"version", 10100}};
+    } numbers[] = {{"majorVersion", murmelo::kVersionMajor},
+                   {"minorVersion", murmelo::kVersionMinor},
+                   {"dotVersion", murmelo::kVersionDot},
+                   {"version", murmelo::kVersionMajor * 10000 + murmelo::kVersionMinor * 100 + murmelo::kVersionDot}};
     for (const auto &n : numbers) {
         lua_pushinteger(L, n.value);
         lua_setglobal(L, n.name);

@@ -1,4 +1,4 @@
-#include "midi/ScriptBudget.h"
+#include "lua/ScriptBudget.h"
 
 #include <cstdio>
 #include <cstdlib>

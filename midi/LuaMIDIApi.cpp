@@ -2,9 +2,8 @@
 
 #include "core/QrvMurmelo.h"
 #include "midi/LuaMIDIHelper.h"
-#include "midi/LuaSupport.h"
-#include "midi/ScriptBudget.h"
-#include "osc/OscLuaApi.h"
+#include "lua/LuaSupport.h"
+#include "lua/ScriptBudget.h"
 
 #include <cmath>
 #include <cstring>
@@ -182,7 +181,6 @@ const luaL_Reg kFunctions[] = {
     {"getParameterName", getParameterName},
     {"isParameterUsed", isParameterUsed},
     {"getNumParameters", getNumParameters},
-    {"sendOSC", luaSendOSC},
     {"setOthersParameter", setOthersParameter},
     {"getOthersParameter", getOthersParameter},
     {"requestAllNoteOn", requestAllNoteOn},
@@ -207,8 +205,6 @@ const luaL_Reg kFunctions[] = {
     {"getGUIBoolValue", getGUIBoolValue},
     {"setOthersGUIBoolValue", setOthersGUIBoolValue},
     {"getOthersGUIBoolValue", getOthersGUIBoolValue},
-    {"registerOSCPathForParameter", luaRegisterOSCPathForParameter},
-    {"registerOSCPathForParameterNormalized", luaRegisterOSCPathForParameterNormalized},
 };
 
 } // namespace

@@ -11,7 +11,8 @@
 //   setOthersGUIBoolValue, getOthersGUIBoolValue,
 //   [registerOSCPathForParameter, registerOSCPathForParameterNormalized]
 //
-// The bracketed OSC functions belong to the OSC server (osc/OscLuaApi.cpp).
+// The bracketed OSC functions belong to the OSC server (osc/OscLuaApi.cpp),
+// which adds them through LuaMIDIHelper::setScriptExtension.
 //
 // A parameter argument is an index (a number or a numeric string, 0..15,
 // else "parameter out of range: %d") or an exact, case-sensitive name (else

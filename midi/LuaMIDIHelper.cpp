@@ -4,7 +4,7 @@
 #include "core/Resources.h"
 #include "core/UserFolders.h"
 #include "midi/LuaMIDIApi.h"
-#include "midi/LuaSupport.h"
+#include "lua/LuaSupport.h"
 
 #include <lauxlib.h>
 #include <lua.h>
@@ -29,8 +29,7 @@ bool isUserMidiScript(const std::string &path) {
 
 } // namespace
 
-LuaMIDIHelper::LuaMIDIHelper(murmelo::QrvMurmelo *owner, OSCHelper *oscHelper)
-    : owner(owner), oscHelper(oscHelper), timerQueue(new platform::TimerQueue) {}
+LuaMIDIHelper::LuaMIDIHelper(murmelo::QrvMurmelo *owner) : owner(owner), timerQueue(new platform::TimerQueue) {}
 
 LuaMIDIHelper::~LuaMIDIHelper() {
     stopTimers();
@@ -79,6 +78,7 @@ int LuaMIDIHelper::setUpState(lua_State *L) {
     lua_setglobal(L, "newproxy");
     registerPrint(L);
     registerMidiApi(L);
+    if (self->scriptExtension) self->scriptExtension(L);
     luaL_newmetatable(L, kTimerMetatable);
     lua_pop(L, 1);
     ScriptBudget::setPointer(L, kRefcon, self);

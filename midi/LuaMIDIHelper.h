@@ -16,12 +16,14 @@
 // luaLock together; a thread holding luaLock takes timersLock only briefly inside the timer functions.
 #pragma once
 
+#include "core/EffectServices.h"
+#include "lua/ScriptBudget.h"
 #include "midi/MidiEventQueue.h"
-#include "midi/ScriptBudget.h"
 #include "platform/TimerQueue.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,11 +41,9 @@ class QrvMurmelo;
 
 namespace QV {
 
-class OSCHelper;
-
 enum class MidiEventKind { NoteOn, NoteOff, ControlChange, NRPN, ProgramChange, PolyPressure, PitchWheel, ChannelPressure };
 
-class LuaMIDIHelper {
+class LuaMIDIHelper : public murmelo::MidiScripting {
 public:
     // Registry keys: light userdata holding the address of these texts.
     static const char kRefcon[];
@@ -51,11 +51,9 @@ public:
     static const char kTimerMetatable[];
 
     // Sets up empty tables, the locks and the timer queue; the interpreter
-    // is created later by getLuaState().  The OSC server may be given now or
-    // later (setOSCHelper); until then the script functions that need it
-    // are absent.
-    explicit LuaMIDIHelper(murmelo::QrvMurmelo *owner, OSCHelper *oscHelper = nullptr);
-    virtual ~LuaMIDIHelper();
+    // is created later by getLuaState().
+    explicit LuaMIDIHelper(murmelo::QrvMurmelo *owner);
+    ~LuaMIDIHelper() override;
     LuaMIDIHelper(const LuaMIDIHelper &) = delete;
     LuaMIDIHelper &operator=(const LuaMIDIHelper &) = delete;
 
@@ -82,11 +80,11 @@ public:
     // queued instead.  Never waits.  Returns 1.  Handlers run here get
     // ScriptBudget::kAudioBudget; their stops are counted and reported later
     // from the timer thread, never printed on the audio thread.
-    int processMidiEvents(const vst2::VstEvents *events);
+    int processMidiEvents(const vst2::VstEvents *events) override;
     // [audio] Delivers queued events if the interpreter is free; called at
     // the start of every audio block.  Without queued events it does nothing
     // at all (no lock is tried).
-    void deliverQueuedMidi();
+    void deliverQueuedMidi() override;
     // [any] Events lost because the queue was full, counted since the last
     // report (the next thread that leaves the interpreter, other than the
     // audio thread, prints it).
@@ -100,8 +98,12 @@ public:
     std::recursive_mutex &getLuaLock() { return luaLock; }
     int protectedCall(int nargs, int nresults);
 
-    void setOSCHelper(OSCHelper *helper) { oscHelper = helper; }
-    OSCHelper *getOSCHelper() const { return oscHelper; }
+    // [ui] Functions another subsystem adds to the interpreter (the OSC
+    // server adds sendOSC and its path registrations): called while the
+    // interpreter is set up, after the MIDI functions and before any script
+    // runs.  Given before the first getLuaState.
+    using ScriptExtension = std::function<void(lua_State *L)>;
+    void setScriptExtension(ScriptExtension extension) { scriptExtension = std::move(extension); }
     murmelo::QrvMurmelo *getOwner() const { return owner; }
 
     // The MIDI host of an interpreter (registry key kRefcon).
@@ -155,7 +157,7 @@ private:
     void reportAudioStops();
 
     murmelo::QrvMurmelo *owner;
-    OSCHelper *oscHelper;
+    ScriptExtension scriptExtension;
     lua_State *state = nullptr;
     std::recursive_mutex luaLock;
     HandlerList allNoteOn, allNoteOff, allCC, allNRPN, allProgramChange, allPolyPressure;

@@ -7,7 +7,7 @@
 #include "midi/LuaMIDIApi.h"
 
 #include "midi/LuaMIDIHelper.h"
-#include "midi/LuaSupport.h"
+#include "lua/LuaSupport.h"
 #include "platform/Clock.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // Decoding the host's MIDI events and calling the scripts' handlers.
 #include "midi/LuaMIDIHelper.h"
 
-#include "midi/LuaSupport.h"
+#include "lua/LuaSupport.h"
 #include "vst2/vst2abi.h"
 
 #include <lauxlib.h>

@@ -4,8 +4,7 @@
 
 namespace murmelo {
 
-MurmeloLuaMIDIHelper::MurmeloLuaMIDIHelper(QrvMurmelo *owner, QV::OSCHelper *oscHelper)
-    : LuaMIDIHelper(owner, oscHelper) {}
+MurmeloLuaMIDIHelper::MurmeloLuaMIDIHelper(QrvMurmelo *owner) : LuaMIDIHelper(owner) {}
 
 // Timer callbacks may still be calling the overrides below: end them first.
 MurmeloLuaMIDIHelper::~MurmeloLuaMIDIHelper() { stopTimers(); }

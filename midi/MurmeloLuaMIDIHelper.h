@@ -8,7 +8,7 @@ namespace murmelo {
 
 class MurmeloLuaMIDIHelper : public QV::LuaMIDIHelper {
 public:
-    explicit MurmeloLuaMIDIHelper(QrvMurmelo *owner, QV::OSCHelper *oscHelper = nullptr);
+    explicit MurmeloLuaMIDIHelper(QrvMurmelo *owner);
     ~MurmeloLuaMIDIHelper() override;
 
     // [any] ids 0..7; the script functions check the range.

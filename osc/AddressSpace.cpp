@@ -10,6 +10,7 @@
 #include "osc/OSCHelper.h"
 #include "osc/PacketCheck.h"
 #include "osc/ScriptPaths.h"
+#include "murmelo/Version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,9 @@ namespace {
 
 using Args = osc::ReceivedMessageArgumentStream;
 
-constexpr int kVersionMajor = 1, kVersionMinor = 1, kVersionDot = 0;
+using murmelo::kVersionDot;
+using murmelo::kVersionMajor;
+using murmelo::kVersionMinor;
 
 // Ids arrive as int32; negative ones are out of range too.
 bool validId(osc::int32 id) { return static_cast<osc::uint32>(id) < static_cast<osc::uint32>(kOscParameters); }

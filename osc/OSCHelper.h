@@ -20,6 +20,7 @@
 //    interpreter's threads, read on the OSC thread.
 #pragma once
 
+#include "core/EffectServices.h"
 #include "osc/OscOutgoing.h"
 #include "osc/SetParamQueue.h"
 #include "platform/Event.h"
@@ -54,7 +55,7 @@ struct OscPathTarget {
     float scale;
 };
 
-class OSCHelper : public osc::OscPacketListener {
+class OSCHelper : public osc::OscPacketListener, public murmelo::OscControl {
 public:
     // midiHost may be null: "/exec" and "/call" then refuse, and the note
     // paths read their arguments and play nothing.
@@ -71,18 +72,18 @@ public:
 
     // [any] the port for the next listening run, 0 for off.  Ends the
     // current run; a non-zero port starts a new one.
-    void requestPort(int port);
+    void requestPort(int port) override;
     // [any, audio] "OSC Port Offset" changed: the notify thread asks the
     // effect for its port and applies it (requestPort takes locks, so it
     // never runs on the poster's thread).  No lock, no allocation.
-    void portOffsetChanged();
+    void portOffsetChanged() override;
     // [any] port of the current listening run, 0 when not listening.
     int getActivePort() const { return activePort.load(std::memory_order_acquire); }
 
     // [any] the effect's host-facing setParameter reports every change
     // here; changes of subscribed parameters are queued for the notify
     // thread.  No lock, no allocation.
-    void parameterChanged(int index, float value);
+    void parameterChanged(int index, float value) override;
     bool isRegisteredForUpdate(int index) const;
     SetParamQueue &getQueue() { return queue; }
 

@@ -16,13 +16,16 @@
 //       0..1 onto the parameter's range.  A built-in path, or a path past
 //       the server's cap of registrations, is refused with an "@@@" line.
 //
-// They run under the MIDI host's luaLock like every script function.
-#include "core/Parameters.h"
-#include "midi/LuaMIDIApi.h"
-#include "midi/LuaMIDIHelper.h"
-#include "midi/LuaSupport.h"
-#include "osc/OSCHelper.h"
+// They run under the MIDI host's luaLock like every script function.  The
+// assembly adds them to the MIDI interpreter (registerOscScriptFunctions);
+// the layout interpreter gets sendOSC alone.
 #include "osc/OscLuaApi.h"
+
+#include "core/Parameters.h"
+#include "lua/LuaSupport.h"
+#include "lua/ScriptBudget.h"
+#include "midi/LuaMIDIApi.h"
+#include "osc/OSCHelper.h"
 
 #include <cmath>
 #include <cstring>
@@ -35,6 +38,16 @@
 namespace QV {
 
 namespace {
+
+// Where the path registrations find their server; read from the budget's
+// copy, which no script can reach.
+const char kScriptServer[] = "QV::OSCHelper::kRefcon";
+
+const luaL_Reg kOscFunctions[] = {
+    {"sendOSC", luaSendOSC},
+    {"registerOSCPathForParameter", luaRegisterOSCPathForParameter},
+    {"registerOSCPathForParameterNormalized", luaRegisterOSCPathForParameterNormalized},
+};
 
 // A number as int32, truncated toward zero and saturated (NaN gives 0).
 osc::int32 toOscInt(lua_Number n) {
@@ -102,7 +115,7 @@ std::vector<OscPathTarget> readTargets(lua_State *L, bool normalized) {
 int registerPath(lua_State *L, bool normalized) {
     const char *path = luaL_checkstring(L, 1);
     std::vector<OscPathTarget> targets = readTargets(L, normalized);
-    OSCHelper *server = LuaMIDIHelper::fromState(L)->getOSCHelper();
+    auto *server = static_cast<OSCHelper *>(ScriptBudget::pointer(L, kScriptServer));
     if (!server) raiseError(L, "no OSC server");
     switch (server->registerPath(path, std::move(targets))) {
     case OSCHelper::Registration::Added:
@@ -155,5 +168,16 @@ int luaSendOSC(lua_State *L) {
 int luaRegisterOSCPathForParameter(lua_State *L) { return registerPath(L, false); }
 
 int luaRegisterOSCPathForParameterNormalized(lua_State *L) { return registerPath(L, true); }
+
+void registerOscScriptFunctions(lua_State *L, OSCHelper *server) {
+    ScriptBudget::setPointer(L, kScriptServer, server);
+    for (const luaL_Reg &f : kOscFunctions) lua_register(L, f.name, f.func);
+}
+
+LuaApiFunction oscApiFunction(const char *name) {
+    for (const luaL_Reg &f : kOscFunctions)
+        if (std::strcmp(f.name, name) == 0) return f.func;
+    return nullptr;
+}
 
 } // namespace QV

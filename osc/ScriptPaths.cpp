@@ -2,6 +2,7 @@
 
 #include "midi/LuaMIDIApi.h"
 #include "midi/LuaMIDIHelper.h"
+#include "osc/OscLuaApi.h"
 
 #include <cmath>
 #include <cstring>
@@ -43,7 +44,10 @@ const std::set<lua_CFunction> &refusedFunctions() {
     static const std::set<lua_CFunction> functions = [] {
         std::set<lua_CFunction> found;
         for (const char *name : kRefusedApiNames)
-            if (LuaApiFunction f = midiApiFunction(name)) found.insert(f);
+            if (LuaApiFunction f = midiApiFunction(name))
+                found.insert(f);
+            else if (LuaApiFunction g = oscApiFunction(name))
+                found.insert(g);
         lua_State *L = luaL_newstate();
         if (!L) return found;
         luaL_openlibs(L);
