@@ -27,6 +27,15 @@ struct ParameterStringFromValue {
     class CFString *text; // result, one reference for the caller, or null
 };
 
+// Where a parameter write comes from; decides who is told besides the
+// editor (see the roads in core/Parameters.h).
+enum class ParameterRoad {
+    Host,   // setParameter: OSC port move and OSC update notifications
+    Editor, // the editor's controls and text entry: audioMasterAutomate
+    Direct, // MIDI scripts, OSC "/set", registered OSC paths, cross-instance
+            // sets: the host is asked to refresh its display
+};
+
 using PropertyListenerProc = void (*)(void *userData, int property);
 
 struct PropertyListener {
@@ -60,8 +69,15 @@ public:
     virtual int removePropertyListener(int property, PropertyListenerProc procedure);
     virtual void *getDisplayState() = 0;
 
-    // [ui] the editor's edit entry: store, tell the editor, inform the host.
-    virtual void editParameter(int index, float realValue);
+    // [any] The one write entry of the parameter model, for every road.
+    // Refuses an index outside the table or a value that is not finite
+    // (false, nothing changes); otherwise clamps the value to the range,
+    // stores it in the current program, tells the editor and does what the
+    // road asks for.  Takes no lock and allocates nothing, so the audio
+    // thread may call it.
+    bool writeParameter(int index, float realValue, ParameterRoad road);
+    // [ui] the editor's edit entry: writeParameter on the editor road.
+    virtual bool editParameter(int index, float realValue);
 
     QrvProgram *currentProgram() { return programs[curProgram]; }
     QrvProgram *program(int index) { return programs[index]; }
@@ -69,8 +85,10 @@ public:
     const std::vector<PropertyListener> &getPropertyListeners() const { return propertyListeners; }
 
 protected:
-    // Called for parameter changes that the editor should hear about.
+    // [any] Called for parameter changes that the editor should hear about.
     virtual void notifyEditor(int index, float realValue);
+    // [any] Called last by writeParameter with the value stored.
+    virtual void parameterWritten(int index, float realValue, ParameterRoad road);
     // Real value of parameter index in the current program.
     float value(int index) { return currentProgram()->getValue(index); }
 

@@ -136,13 +136,10 @@ void QrvMurmelo::applyOscPortOffset() {
     oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
 }
 
-void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
-    if (!isParameterIndex(index)) return;
-    QrvAuBase::setParameter(index, normalised);
-    const float real = value(index);
-    notifyEditor(index, real);
+void QrvMurmelo::parameterWritten(int index, float realValue, ParameterRoad road) {
+    if (road != ParameterRoad::Host) return;
     if (index == kOscPortOffset) applyOscPortOffset();
-    oscHelper->parameterChanged(index, real);
+    oscHelper->parameterChanged(index, realValue);
 }
 
 void QrvMurmelo::notifyEditor(int index, float realValue) {
@@ -202,11 +199,8 @@ int QrvMurmelo::setProperty(int, int, int, const void *, unsigned) { return kSta
 void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
     if (!isParameterIndex(index)) return;
     std::lock_guard<std::mutex> guard(instancesLock);
-    for (QrvMurmelo *fx : instances()) {
-        if (!hasOffset(*fx, offset)) continue;
-        fx->currentProgram()->setValue(index, realValue);
-        fx->updateDisplay();
-    }
+    for (QrvMurmelo *fx : instances())
+        if (hasOffset(*fx, offset)) fx->writeParameter(index, realValue, ParameterRoad::Direct);
 }
 
 float QrvMurmelo::getOthersParameter(int offset, int index) {
