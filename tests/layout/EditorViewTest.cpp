@@ -205,6 +205,7 @@ function createUI()
   try("nan value", function() setParameter("Bias", 0/0) end)
   setParameter("Feedback", 1e30)
   note("clamped feedback", getParameter("Feedback"))
+  note("isWin", isWin)
   kept = k
   keptGroup = g
 end
@@ -284,6 +285,7 @@ TEST_F(EditorView, LayoutApiErrorsReachTheScript) {
     EXPECT_EQ(r["param by name"], "0.5");
     says("nan value", "bad argument #2 to 'setParameter' (finite number expected)");
     EXPECT_EQ(r["clamped feedback"], "100");
+    EXPECT_EQ(r["isWin"], "false") << "this is not Windows";
     EXPECT_EQ(r.count("kept handle"), 0u);
 
     // setParameter("3", 0.5) is an edit gesture the host hears about.
