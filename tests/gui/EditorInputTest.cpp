@@ -145,9 +145,8 @@ TEST_F(EditorInput, ATypedNumberBeyondTheRangeStoresTheNearestEnd) {
     typeInto(t->effectField, {XK_5, XK_0, XK_0}); // Effect Level, 0..1
     EXPECT_FLOAT_EQ(e->effect.real(1), 1.f);
     EXPECT_EQ(e->effect.gestures(), "B1 A1 E1");
-    for (const HostCall &call : e->effect.calls()) {
-        if (call.opcode == vst2::audioMasterAutomate) EXPECT_FLOAT_EQ(call.opt, 1.f) << "the host hears 1, not 500";
-    }
+    for (const HostCall &call : e->effect.calls())
+        EXPECT_TRUE(call.opcode != vst2::audioMasterAutomate || call.opt == 1.f) << "the host hears 1, not 500";
     typeInto(t->plainField, {XK_minus, XK_5}); // Depth (fine), 0..10
     EXPECT_FLOAT_EQ(e->effect.real(5), 0.f);
     typeInto(t->speedField, {XK_9, XK_9}); // Speed (fine), 0.5..20 Hz
