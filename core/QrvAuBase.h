@@ -69,7 +69,9 @@ public:
     virtual int removePropertyListener(int property, PropertyListenerProc procedure);
     virtual void *getDisplayState() = 0;
 
-    // [any] The one write entry of the parameter model, for every road.
+    // [audio] [ui] [osc] [timer] The one write entry of the parameter model,
+    // for every road: the host's threads, the editor, the OSC thread and
+    // the script timers.
     // Refuses an index outside the table or a value that is not finite
     // (false, nothing changes); otherwise clamps the value to the range,
     // stores it in the current program, tells the editor and does what the
