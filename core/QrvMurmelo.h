@@ -38,8 +38,6 @@ public:
     void setProgram(vst2::VstInt32 program) override;
     // [audio]
     void processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) override;
-    // [any] host-facing parameter change with its notifications.
-    void setParameter(vst2::VstInt32 index, float value) override;
     // [audio] hands the host's events to the MIDI scripting host.
     vst2::VstInt32 processEvents(vst2::VstEvents *events) override;
 
@@ -81,6 +79,8 @@ public:
 protected:
     // [any] Forwards the change to the editor, which queues it for its controls.
     void notifyEditor(int index, float realValue) override;
+    // [any] Host writes move the OSC port (index 15) and reach subscribers.
+    void parameterWritten(int index, float realValue, ParameterRoad road) override;
 
 private:
     // [ui] scratch for crossfades: one block per output channel in each buffer.
