@@ -280,6 +280,6 @@ end)
 )");
     auto plugin = load();
     ASSERT_TRUE(plugin);
-    plugin->sendMidi(noteOn(1, 60, 100));
+    plugin->sendMidi(noteOn(1, 1, 100));
     ASSERT_TRUE(waitForLine("bias 0.5")) << loadOutput;
 }
