@@ -12,8 +12,11 @@ namespace murmelo {
 namespace {
 
 // The scratch always holds at least this many frames, so even a host that
-// announced a block size of 0 gets its audio processed.
+// announced a block size of 0 gets its audio processed, and at most a delay
+// line's length: longer blocks are rendered in pieces of that length anyway,
+// so no block size a host may announce costs more than 1 MB of scratch.
 constexpr int kMinimumScratchFrames = 256;
+constexpr int kMaximumScratchFrames = dsp::kDelayLength;
 constexpr int kMaxChannels = 2;
 
 float cubed(float v) { return v * v * v; }
@@ -29,7 +32,7 @@ AUKernelBase *QrvMurmelo::createKernel() {
 CMurmeloKernel *QrvMurmelo::kernelAt(std::size_t index) const { return static_cast<CMurmeloKernel *>(kernels[index]); }
 
 void QrvMurmelo::resizeScratchBuffers(int frames) {
-    const int perChannel = std::max(frames, kMinimumScratchFrames);
+    const int perChannel = std::clamp(frames, kMinimumScratchFrames, kMaximumScratchFrames);
     const std::size_t n = static_cast<std::size_t>(perChannel) * kMaxChannels;
     oldOutput.assign(n, 0.f);
     oldDelayWrites.assign(n, 0.f);
