@@ -3,8 +3,30 @@
 #include "core/MurmeloDsp.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace murmelo {
+
+namespace {
+
+// Magnitudes compared as float bits without the sign: for finite floats the
+// order of the bits is the order of the values.
+constexpr std::uint32_t kNonFiniteBits = 0x7f800000; // infinity; NaNs lie above
+// 2^-20, about -120 dB below full scale: below any converter's noise.
+constexpr std::uint32_t kSilenceLevelBits = 0x35800000;
+
+std::uint32_t largestMagnitudeBits(const float *samples, int n) {
+    std::uint32_t largest = 0;
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        bits &= 0x7fffffff;
+        largest = bits > largest ? bits : largest;
+    }
+    return largest;
+}
+
+} // namespace
 
 CMurmeloKernel::CMurmeloKernel(QrvAuBase *owner, int channel, const KernelShared *shared)
     : AUKernelBase(owner), effect(owner), channelIndex(channel), delay(new float[dsp::kDelayLength]()),
@@ -14,6 +36,22 @@ void CMurmeloKernel::reset() {
     std::fill(delay.get(), delay.get() + dsp::kDelayLength, 0.f);
     writePosition = 0;
     lfoPhase = 0.f;
+    quietFrames = 0;
+}
+
+bool CMurmeloKernel::reviewWrites(int start, int frames) {
+    const int first = std::min(frames, dsp::kDelayLength - start);
+    const std::uint32_t largest =
+        std::max(largestMagnitudeBits(delay.get() + start, first), largestMagnitudeBits(delay.get(), frames - first));
+    if (largest >= kNonFiniteBits) return false;
+    quietFrames = largest < kSilenceLevelBits ? std::min(quietFrames + frames, dsp::kDelayLength) : 0;
+    if (quietFrames >= dsp::kDelayLength) clearDelayLine();
+    return true;
+}
+
+void CMurmeloKernel::clearDelayLine() {
+    std::fill(delay.get(), delay.get() + dsp::kDelayLength, 0.f);
+    quietFrames = 0;
 }
 
 void CMurmeloKernel::fill(ChannelBlock &cb, const float *input, float *output, int slot, bool first) const {

@@ -7,6 +7,7 @@
 #include "core/Kernel.h"
 #include "core/KernelRender.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace murmelo {
@@ -45,6 +46,17 @@ public:
     static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
                             float *const outputs[2], int frames);
 
+    // [audio] Looks at the `frames` samples the last block wrote from delay
+    // position `start` on.  False when one of them is infinite or not a
+    // number: the caller then clears every line.  A line whose writes have
+    // all stayed below the silence level for a whole line's length holds
+    // nothing audible, only a tail that would take minutes to die away in
+    // the feedback loop; it is cleared here, so a silent input ends in exact
+    // zeros.
+    bool reviewWrites(int start, int frames);
+    // [audio] Zeroes the delay line; write index and phase stay.
+    void clearDelayLine();
+
     float phase() const { return lfoPhase; }
     void setPhase(float p) { lfoPhase = p; }
     int writeIndex() const { return writePosition; }
@@ -62,6 +74,7 @@ private:
     int delayBytes;
     int writePosition = 0;
     float lfoPhase = 0.f;
+    int quietFrames = 0; // consecutive frames written below the silence level
     const KernelShared *shared;
 };
 

@@ -2,6 +2,7 @@
 // the per-block order of processReplacing.
 #include "core/QrvMurmelo.h"
 
+#include "core/FloatMode.h"
 #include "core/MurmeloDsp.h"
 
 #include <algorithm>
@@ -41,7 +42,10 @@ void QrvMurmelo::resizeScratchBuffers(int frames) {
     kernelShared.scratchFrames = perChannel;
 }
 
+// Runs with subnormals flushed to zero (FloatMode.h): a decaying feedback
+// loop would otherwise crawl through them at great cost.
 void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
+    const FlushDenormals flush;
     const int channels = std::min<int>(static_cast<int>(kernels.size()), kMaxChannels);
     // Blocks longer than the scratch buffers are processed as several
     // consecutive blocks that fit, never by writing past them.
@@ -59,9 +63,31 @@ void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt3
 }
 
 void QrvMurmelo::processBlock(float *const *inputs, float *const *outputs, int frames) {
+    int starts[kMaxChannels] = {};
+    const std::size_t count = std::min<std::size_t>(kernels.size(), kMaxChannels);
+    for (std::size_t k = 0; k < count; ++k)
+        starts[k] = kernelAt(k)->writeIndex();
     runBlockStage(frames);
     runKernels(inputs, outputs, frames);
+    guardDelayLines(starts, outputs, frames);
     previousBlockParams = blockParams;
+}
+
+// A host that hands us infinities or NaNs (a broken plug-in upstream) would
+// otherwise leave them circulating in the delay lines for good.  Everything
+// the block wrote is looked at (one pass over n samples per channel); when
+// any of it is not finite, every line is cleared and the block comes out
+// silent, so the next block with finite input sounds normally.
+void QrvMurmelo::guardDelayLines(const int *starts, float *const *outputs, int frames) {
+    const std::size_t count = std::min<std::size_t>(kernels.size(), kMaxChannels);
+    bool finite = true;
+    for (std::size_t k = 0; k < count; ++k)
+        finite = kernelAt(k)->reviewWrites(starts[k], frames) && finite;
+    if (finite) return;
+    for (std::size_t k = 0; k < count; ++k) {
+        kernelAt(k)->clearDelayLine();
+        std::fill(outputs[k], outputs[k] + frames, 0.f);
+    }
 }
 
 void QrvMurmelo::runKernels(float *const *inputs, float *const *outputs, int frames) {
