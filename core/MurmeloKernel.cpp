@@ -15,15 +15,21 @@ constexpr std::uint32_t kNonFiniteBits = 0x7f800000; // infinity; NaNs lie above
 // 2^-20, about -120 dB below full scale: below any converter's noise.
 constexpr std::uint32_t kSilenceLevelBits = 0x35800000;
 
-std::uint32_t largestMagnitudeBits(const float *samples, int n) {
-    std::uint32_t largest = 0;
+struct WrittenSpan {
+    std::uint32_t largest = 0; // magnitude bits
+    std::uint32_t anyBits = 0; // 0 when every sample is +0
+};
+
+void lookAt(const float *samples, int n, WrittenSpan &span) {
+    std::uint32_t largest = span.largest, any = span.anyBits;
     for (int i = 0; i < n; ++i) {
         std::uint32_t bits;
         std::memcpy(&bits, samples + i, sizeof bits);
+        any |= bits;
         bits &= 0x7fffffff;
         largest = bits > largest ? bits : largest;
     }
-    return largest;
+    span = {largest, any};
 }
 
 } // namespace
@@ -37,14 +43,17 @@ void CMurmeloKernel::reset() {
     writePosition = 0;
     lfoPhase = 0.f;
     quietFrames = 0;
+    silentLine = true;
 }
 
 bool CMurmeloKernel::reviewWrites(int start, int frames) {
     const int first = std::min(frames, dsp::kDelayLength - start);
-    const std::uint32_t largest =
-        std::max(largestMagnitudeBits(delay.get() + start, first), largestMagnitudeBits(delay.get(), frames - first));
-    if (largest >= kNonFiniteBits) return false;
-    quietFrames = largest < kSilenceLevelBits ? std::min(quietFrames + frames, dsp::kDelayLength) : 0;
+    WrittenSpan span;
+    lookAt(delay.get() + start, first, span);
+    lookAt(delay.get(), frames - first, span);
+    if (span.largest >= kNonFiniteBits) return false;
+    silentLine = silentLine && span.anyBits == 0;
+    quietFrames = span.largest < kSilenceLevelBits ? std::min(quietFrames + frames, dsp::kDelayLength) : 0;
     if (quietFrames >= dsp::kDelayLength) clearDelayLine();
     return true;
 }
@@ -52,6 +61,7 @@ bool CMurmeloKernel::reviewWrites(int start, int frames) {
 void CMurmeloKernel::clearDelayLine() {
     std::fill(delay.get(), delay.get() + dsp::kDelayLength, 0.f);
     quietFrames = 0;
+    silentLine = true;
 }
 
 void CMurmeloKernel::fill(ChannelBlock &cb, const float *input, float *output, int slot, bool first) const {
@@ -90,15 +100,16 @@ void CMurmeloKernel::process(const float *input, float *output, int frames, int,
 }
 
 void CMurmeloKernel::processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
-                                 float *const outputs[2], int frames) {
+                                 float *const outputs[2], int frames, bool silent) {
     const KernelShared &s = *a.shared;
+    const RenderFunction render = silent ? renderSilence : s.render;
     bool changed = s.changed && s.scratchFrames > 0;
     for (int done = 0, n = 0; done < frames; done += n) {
         n = pieceLength(s, frames - done);
         KernelBlock block{s.current, s.previous, changed, s.sampleRate, s.dry, s.wet, n, 2, {}};
         a.fill(block.channels[0], inputs[0] + done, outputs[0] + done, 0, done == 0);
         b.fill(block.channels[1], inputs[1] + done, outputs[1] + done, 1, done == 0);
-        s.render(block);
+        render(block);
         a.take(block.channels[0]);
         b.take(block.channels[1]);
         changed = false;

@@ -7,6 +7,7 @@
 #include "core/KernelRender.h"
 #include "core/MurmeloDsp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -184,6 +185,38 @@ TEST_P(Variants, WithSubnormalsFlushedEveryVariantMatchesTheLiteralLoop) {
             checkScene(variant(), {sets[i], sets[i], false, 300, 65400, 0.3f}, 2, seed, scale);
             checkScene(variant(), {sets[i], sets[(i + 5) % sets.size()], true, 512, 100, 0.7f}, 2, seed++, scale);
         }
+}
+
+// Silent input into silent lines: the short cut leaves what the variant
+// leaves, outputs, phases and write indices alike.
+TEST_P(Variants, TheSilentShortCutMatchesRendering) {
+    const auto sets = parameterSets();
+    for (std::size_t i = 0; i + 1 < sets.size(); ++i) // the last set is not a number
+        for (int n : {1, 300, 70000})
+            for (bool changed : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "set " << i << ", " << n << " frames, changed " << changed);
+                const std::vector<float> in(n, 0.f);
+                std::vector<float> delay[2], outR[2], outS[2], scratch[2];
+                KernelBlock r{&sets[i], &sets[(i + 2) % sets.size()], changed, 44100.f, 0.2f, 0.9f, n, 2, {}};
+                KernelBlock q = r;
+                for (int c = 0; c < 2; ++c) {
+                    delay[c].assign(dsp::kDelayLength, 0.f);
+                    outR[c].assign(n, 1.f);
+                    outS[c].assign(n, 1.f);
+                    scratch[c].assign(2 * n, 0.f);
+                    r.channels[c] = {in.data(), outR[c].data(), delay[c].data(),     65000,
+                                     0.3f,      c,              scratch[c].data(), scratch[c].data() + n};
+                    q.channels[c] = {in.data(), outS[c].data(), delay[c].data(), 65000, 0.3f, c, nullptr, nullptr};
+                }
+                variant().render(r);
+                renderSilence(q);
+                for (int c = 0; c < 2; ++c) {
+                    EXPECT_TRUE(sameFloats(outS[c], outR[c], "output"));
+                    EXPECT_TRUE(same(q.channels[c].phase, r.channels[c].phase)) << c;
+                    EXPECT_EQ(q.channels[c].writeIndex, r.channels[c].writeIndex);
+                    EXPECT_TRUE(std::all_of(delay[c].begin(), delay[c].end(), [](float x) { return x == 0.f; }));
+                }
+            }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllBuiltIn, Variants, ::testing::Range(0, [] {
