@@ -45,8 +45,8 @@ public:
     // process on a and then on b.
     // silent: every input sample is +0 and both lines hold only +0 (see
     // holdsSilence), so nothing but phases and write indices moves.
-    static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
-                            float *const outputs[2], int frames, bool silent = false);
+    static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2], float *const outputs[2],
+                            int frames, bool silent = false);
 
     // [audio] Looks at the `frames` samples the last block wrote from delay
     // position `start` on.  False when one of them is infinite or not a

@@ -204,8 +204,8 @@ TEST_P(Variants, TheSilentShortCutMatchesRendering) {
                     outR[c].assign(n, 1.f);
                     outS[c].assign(n, 1.f);
                     scratch[c].assign(2 * n, 0.f);
-                    r.channels[c] = {in.data(), outR[c].data(), delay[c].data(),     65000,
-                                     0.3f,      c,              scratch[c].data(), scratch[c].data() + n};
+                    r.channels[c] = {in.data(), outR[c].data(),    delay[c].data(),      65000, 0.3f,
+                                     c,         scratch[c].data(), scratch[c].data() + n};
                     q.channels[c] = {in.data(), outS[c].data(), delay[c].data(), 65000, 0.3f, c, nullptr, nullptr};
                 }
                 variant().render(r);

@@ -175,9 +175,12 @@ TEST(Recovery, SilentStretchesKeepTheLfosInStep) {
         playNoise(rig, 10, seed);
         // Half a minute of silence: the tail dies, the lines are cleared,
         // and the short cut runs again; then music once more.
-        for (int b = 0; b < 2600; ++b) rig.process(Stereo(kBlock));
-        for (literal::Kernel &k : rig.literalModel.kernels) std::fill(k.delay.begin(), k.delay.end(), 0.f);
-        for (int b = 0; b < 2600; ++b) rig.model(Stereo(kBlock));
+        for (int b = 0; b < 2600; ++b)
+            rig.process(Stereo(kBlock));
+        for (literal::Kernel &k : rig.literalModel.kernels)
+            std::fill(k.delay.begin(), k.delay.end(), 0.f);
+        for (int b = 0; b < 2600; ++b)
+            rig.model(Stereo(kBlock));
         playNoise(rig, 10, seed);
     }
 }
