@@ -20,16 +20,31 @@ struct WrittenSpan {
     std::uint32_t anyBits = 0; // 0 when every sample is +0
 };
 
+// Four lanes at a time (plain SSE2 has no unsigned maximum, but magnitude
+// bits fit a signed int), then the rest one by one.
 void lookAt(const float *samples, int n, WrittenSpan &span) {
-    std::uint32_t largest = span.largest, any = span.anyBits;
-    for (int i = 0; i < n; ++i) {
-        std::uint32_t bits;
+    typedef std::int32_t Lanes __attribute__((vector_size(16)));
+    Lanes largest{}, any{};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Lanes bits;
         std::memcpy(&bits, samples + i, sizeof bits);
         any |= bits;
         bits &= 0x7fffffff;
         largest = bits > largest ? bits : largest;
     }
-    span = {largest, any};
+    std::uint32_t top = span.largest, anyBits = span.anyBits;
+    for (int lane = 0; lane < 4; ++lane) {
+        top = std::max(top, static_cast<std::uint32_t>(largest[lane]));
+        anyBits |= static_cast<std::uint32_t>(any[lane]);
+    }
+    for (; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        anyBits |= bits;
+        top = std::max(top, bits & 0x7fffffffu);
+    }
+    span = {top, anyBits};
 }
 
 } // namespace
