@@ -90,6 +90,11 @@ private:
     // [audio] block stage: phase alignment, block parameters, change test, display.
     void runBlockStage(int frames);
     void runKernels(float *const *inputs, float *const *outputs, int frames);
+    // [audio] renders the block the cheap way when input and lines are silent.
+    bool runSilence(float *const *inputs, float *const *outputs, int frames);
+    // [audio] clears the delay lines and silences the block when it wrote
+    // anything that is not a finite number.
+    void guardDelayLines(const int *starts, float *const *outputs, int frames);
     CMurmeloKernel *kernelAt(std::size_t index) const;
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();
