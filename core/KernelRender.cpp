@@ -379,6 +379,28 @@ template <class L> MURMELO_ALWAYS_INLINE void renderBlocks(KernelBlock &b) {
     }
 }
 
+// A block of +0 input into delay lines of +0: every read, write and output is
+// +0, so only the phases and write indices move.  They move through the same
+// code as in renderChannels, so they come out as the same floats.
+template <int C> void silentChannels(KernelBlock &b) {
+    if (b.frames <= 0) return;
+    PassChannel ch[C];
+    ChunkLanes lanes[C];
+    for (int c = 0; c < C; ++c) {
+        const ChannelBlock &cb = b.channels[c];
+        ch[c] = {cb.input, cb.output, cb.delay, cb.writeIndex, startPhase(cb, b.current->spread)};
+    }
+    const float inc = b.current->speed / b.sampleRate;
+    for (int done = 0; done < b.frames; done += kChunk)
+        phaseRun<C>(ch, lanes, inc, b.frames - done < kChunk ? b.frames - done : kChunk);
+    for (int c = 0; c < C; ++c) {
+        ChannelBlock &cb = b.channels[c];
+        std::memset(cb.output, 0, sizeof(float) * b.frames);
+        cb.phase = ch[c].phase >= 0.f && ch[c].phase <= 1.f ? ch[c].phase : 0.f;
+        cb.writeIndex = (cb.writeIndex + b.frames) & kDelayMask;
+    }
+}
+
 void renderPlain(KernelBlock &b) { renderBlocks<Lanes<4>>(b); }
 bool always() { return true; }
 
@@ -402,6 +424,22 @@ const RenderVariant kVariants[] = {{"plain", renderPlain, always}};
 const RenderVariant *renderVariants(int &count) {
     count = static_cast<int>(sizeof(kVariants) / sizeof(kVariants[0]));
     return kVariants;
+}
+
+void renderSilence(KernelBlock &b) {
+    const int total = b.frames;
+    for (int done = 0; done < total; done += kDelayLength) {
+        b.frames = total - done < kDelayLength ? total - done : kDelayLength;
+        if (b.channelCount == 2)
+            silentChannels<2>(b);
+        else
+            silentChannels<1>(b);
+        for (int c = 0; c < b.channelCount; ++c) {
+            b.channels[c].input += b.frames;
+            b.channels[c].output += b.frames;
+            b.channels[c].channel = 0;
+        }
+    }
 }
 
 RenderFunction bestRenderFunction() {

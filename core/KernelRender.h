@@ -63,5 +63,9 @@ struct RenderVariant {
 const RenderVariant *renderVariants(int &count);
 // The last variant this processor supports (chosen once, outside the audio path).
 RenderFunction bestRenderFunction();
+// [audio] The block every variant renders when every input sample and every
+// sample of the delay lines is +0: outputs of +0, the same phases and write
+// indices, without the work.
+void renderSilence(KernelBlock &block);
 
 } // namespace murmelo

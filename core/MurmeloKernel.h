@@ -7,6 +7,7 @@
 #include "core/Kernel.h"
 #include "core/KernelRender.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace murmelo {
@@ -42,8 +43,24 @@ public:
     void process(const float *input, float *output, int frames, int channelCount, bool &silence) override;
     // [audio] both kernels' channels in one pass: the same floats as calling
     // process on a and then on b.
-    static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2],
-                            float *const outputs[2], int frames);
+    // silent: every input sample is +0 and both lines hold only +0 (see
+    // holdsSilence), so nothing but phases and write indices moves.
+    static void processPair(CMurmeloKernel &a, CMurmeloKernel &b, const float *const inputs[2], float *const outputs[2],
+                            int frames, bool silent = false);
+
+    // [audio] Looks at the `frames` samples the last block wrote from delay
+    // position `start` on.  False when one of them is infinite or not a
+    // number: the caller then clears every line.  A line whose writes have
+    // all stayed below the silence level for a whole line's length holds
+    // nothing audible, only a tail that would take minutes to die away in
+    // the feedback loop; it is cleared here, so a silent input ends in exact
+    // zeros.
+    bool reviewWrites(int start, int frames);
+    // [audio] Zeroes the delay line; write index and phase stay.
+    void clearDelayLine();
+    // Whether every sample of the delay line is +0: true from creation and
+    // each clearing until a block writes anything else.
+    bool holdsSilence() const { return silentLine; }
 
     float phase() const { return lfoPhase; }
     void setPhase(float p) { lfoPhase = p; }
@@ -62,6 +79,8 @@ private:
     int delayBytes;
     int writePosition = 0;
     float lfoPhase = 0.f;
+    int quietFrames = 0; // consecutive frames written below the silence level
+    bool silentLine = true;
     const KernelShared *shared;
 };
 

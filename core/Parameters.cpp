@@ -1,5 +1,6 @@
 #include "core/Parameters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -55,6 +56,12 @@ const char *unitLabel(int unit) {
     case kUnitMilliseconds: return "ms";
     default: return "";
     }
+}
+
+float clampToRange(int index, float real) {
+    const ParameterInfo &p = kParameters[index];
+    if (real == p.defaultValue) return real;
+    return std::min(std::max(real, p.minimum), p.maximum);
 }
 
 float toRealValue(int index, float x) {

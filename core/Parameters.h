@@ -4,19 +4,29 @@
 // Every subsystem works with real values in the parameter's own unit; only
 // the host sees 0..1.  Values live in the current program as 32-bit floats.
 //
-// Roads a parameter change travels (who is told, on which thread):
+// Roads a parameter change travels (who is told, on which thread).  Every
+// road ends in QrvAuBase::writeParameter, the one write entry: it refuses a
+// value that is not a finite number (nothing changes), clamps the rest to
+// the parameter's range (clampToRange), stores the real value in the current
+// program and tells the editor (queued, delivered on the editor's own
+// thread); what else happens depends on the road:
 //  1. Host automation / state restore: setParameter(index, normalised) on a
-//     host thread (often the audio thread).  Stores the real value, tells the
-//     editor (queued, delivered on the editor's own thread), moves the OSC
-//     port when index 15 changes, and queues an OSC update when a client has
-//     subscribed to that parameter.
-//  2. Editor drag or text entry: editParameter(index, real) on the host's UI
-//     thread.  Stores, tells the editor, sends audioMasterAutomate with the
-//     normalised value.  No OSC port move, no OSC update.
-//  3. MIDI script (audio thread, timer threads, OSC-triggered calls) and OSC
-//     "/set" (OSC thread): store straight into the current program and ask the
-//     host to refresh its display.  Neither the editor nor OSC subscribers are
-//     told; the editor's controls pick the value up when refreshed.
+//     host thread (often the audio thread).  The normalised value is clamped
+//     to 0..1 first; a non-finite one keeps the previous value (VST 2.x
+//     cannot report an error).  Moves the OSC port when index 15 changes and
+//     queues an OSC update when a client has subscribed to that parameter;
+//     both without locking (the notify thread applies the port move).
+//  2. Editor drag, text entry or a layout script's setParameter:
+//     editParameter(index, real) on the host's UI thread.  Sends
+//     audioMasterAutomate with the normalised value.  No OSC port move, no
+//     OSC update.
+//  3. MIDI script (audio thread, timer threads, OSC-triggered calls), the
+//     cross-instance set of scripts, OSC "/set" and script-registered OSC
+//     paths (OSC thread): asks the host to refresh its display.  OSC
+//     subscribers are not told and the OSC port does not move.  Scripts get
+//     a Lua error and OSC clients an error line for a non-finite value.
+//     Cross-instance sets store under the process-wide instance lock and
+//     call the hosts only after releasing it (ParameterRoad::Others).
 //  4. Program change (UI thread): switches the current program and re-applies
 //     its "OSC Port Offset" to the OSC server; the editor is not told.
 //  5. Preferences: a new OSC base port re-applies parameter 15 through road 1.
@@ -90,7 +100,12 @@ bool isParameterUsed(int index);
 // Label for a unit code; empty for codes without one.
 const char *unitLabel(int unit);
 
-// Host mapping.  No clamping in either direction.
+// A finite real value limited to the parameter's range.  A value the table
+// itself places outside the range (the defaults 0 of the superfine and
+// coarse speeds, which mean "off") is kept as it is.
+float clampToRange(int index, float real);
+
+// Host mapping.  No clamping in either direction (writeParameter clamps).
 float toRealValue(int index, float normalised);
 // For hertz values at or below 0 (the "off" defaults 0 of the superfine and
 // coarse speeds) the logarithm has no finite value; those report 0, the

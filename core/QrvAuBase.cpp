@@ -59,8 +59,11 @@ void QrvAuBase::processReplacing(float **inputs, float **outputs, vst2::VstInt32
 }
 
 void QrvAuBase::setParameter(vst2::VstInt32 index, float normalised) {
-    if (!isParameterIndex(index)) return;
-    currentProgram()->setValue(index, toRealValue(index, normalised));
+    // VST 2.x has no way to refuse a value: a non-finite one keeps the
+    // previous value, anything else outside 0..1 counts as its nearer end.
+    if (!isParameterIndex(index) || !std::isfinite(normalised)) return;
+    const float x = std::min(std::max(normalised, 0.f), 1.f);
+    writeParameter(index, toRealValue(index, x), ParameterRoad::Host);
 }
 
 float QrvAuBase::getParameter(vst2::VstInt32 index) {
@@ -68,14 +71,25 @@ float QrvAuBase::getParameter(vst2::VstInt32 index) {
     return toNormalisedValue(index, value(index));
 }
 
-void QrvAuBase::editParameter(int index, float realValue) {
-    if (!isParameterIndex(index)) return;
-    currentProgram()->setValue(index, realValue);
-    notifyEditor(index, realValue);
-    callHost(vst2::audioMasterAutomate, index, 0, nullptr, toNormalisedValue(index, realValue));
+bool QrvAuBase::writeParameter(int index, float realValue, ParameterRoad road) {
+    if (!isParameterIndex(index) || !std::isfinite(realValue)) return false;
+    const float real = clampToRange(index, realValue);
+    currentProgram()->setValue(index, real);
+    notifyEditor(index, real);
+    if (road == ParameterRoad::Editor)
+        callHost(vst2::audioMasterAutomate, index, 0, nullptr, toNormalisedValue(index, real));
+    else if (road == ParameterRoad::Direct)
+        updateDisplay();
+    parameterWritten(index, real, road);
+    return true;
+}
+
+bool QrvAuBase::editParameter(int index, float realValue) {
+    return writeParameter(index, realValue, ParameterRoad::Editor);
 }
 
 void QrvAuBase::notifyEditor(int, float) {}
+void QrvAuBase::parameterWritten(int, float, ParameterRoad) {}
 
 void QrvAuBase::getParameterLabel(vst2::VstInt32 index, char *label) {
     label[0] = 0;

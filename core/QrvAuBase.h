@@ -27,6 +27,17 @@ struct ParameterStringFromValue {
     class CFString *text; // result, one reference for the caller, or null
 };
 
+// Where a parameter write comes from; decides who is told besides the
+// editor (see the roads in core/Parameters.h).
+enum class ParameterRoad {
+    Host,   // setParameter: OSC port move and OSC update notifications
+    Editor, // the editor's controls and text entry: audioMasterAutomate
+    Direct, // MIDI scripts, OSC "/set", registered OSC paths: the host is
+            // asked to refresh its display
+    Others, // cross-instance sets, stored under the instance lock: the caller
+            // asks each host to refresh its display once the lock is released
+};
+
 using PropertyListenerProc = void (*)(void *userData, int property);
 
 struct PropertyListener {
@@ -61,8 +72,17 @@ public:
     virtual int removePropertyListener(int property, PropertyListenerProc procedure);
     virtual void *getDisplayState() = 0;
 
-    // [ui] the editor's edit entry: store, tell the editor, inform the host.
-    virtual void editParameter(int index, float realValue);
+    // [audio] [ui] [osc] [timer] The one write entry of the parameter model,
+    // for every road: the host's threads, the editor, the OSC thread and
+    // the script timers.
+    // Refuses an index outside the table or a value that is not finite
+    // (false, nothing changes); otherwise clamps the value to the range,
+    // stores it in the current program, tells the editor and does what the
+    // road asks for.  Takes no lock and allocates nothing, so the audio
+    // thread may call it.
+    bool writeParameter(int index, float realValue, ParameterRoad road);
+    // [ui] the editor's edit entry: writeParameter on the editor road.
+    virtual bool editParameter(int index, float realValue);
 
     QrvProgram *currentProgram() { return programs[curProgram]; }
     QrvProgram *program(int index) { return programs[index]; }
@@ -70,8 +90,10 @@ public:
     const std::vector<PropertyListener> &getPropertyListeners() const { return propertyListeners; }
 
 protected:
-    // Called for parameter changes that the editor should hear about.
+    // [any] Called for parameter changes that the editor should hear about.
     virtual void notifyEditor(int index, float realValue);
+    // [any] Called last by writeParameter with the value stored.
+    virtual void parameterWritten(int index, float realValue, ParameterRoad road);
     // Real value of parameter index in the current program.
     float value(int index) { return currentProgram()->getValue(index); }
 

@@ -103,16 +103,13 @@ int QrvMurmelo::oscPort() {
 
 void QrvMurmelo::applyOscPortOffset() { oscHelper->requestPort(oscPort()); }
 
-// [any, often audio] Nothing here locks or allocates: the editor gets the
-// value through its mailbox, the OSC server through its queue, and a new
-// "OSC Port Offset" is applied by the OSC server's notify thread.
-void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
-    if (!isParameterIndex(index)) return;
-    QrvAuBase::setParameter(index, normalised);
-    const float real = value(index);
-    notifyEditor(index, real);
+// [any, often audio] Nothing here locks or allocates: the editor got the
+// value through its mailbox, the OSC server gets it through its queue, and a
+// new "OSC Port Offset" is applied by the OSC server's notify thread.
+void QrvMurmelo::parameterWritten(int index, float realValue, ParameterRoad road) {
+    if (road != ParameterRoad::Host) return;
     if (index == kOscPortOffset) oscHelper->portOffsetChanged();
-    oscHelper->parameterChanged(index, real);
+    oscHelper->parameterChanged(index, realValue);
 }
 
 void QrvMurmelo::notifyEditor(int index, float realValue) {
@@ -186,8 +183,8 @@ void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
         std::lock_guard<std::mutex> guard(instancesLock);
         for (QrvMurmelo *fx : instances()) {
             if (!hasOffset(*fx, offset)) continue;
-            fx->currentProgram()->setValue(index, realValue);
-            targets.push_back({fx->audioMaster, fx->getAeffect()});
+            if (fx->writeParameter(index, realValue, ParameterRoad::Others))
+                targets.push_back({fx->audioMaster, fx->getAeffect()});
         }
     }
     for (const Target &t : targets)

@@ -41,8 +41,6 @@ public:
     void setProgram(vst2::VstInt32 program) override;
     // [audio]
     void processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) override;
-    // [any] host-facing parameter change with its notifications.
-    void setParameter(vst2::VstInt32 index, float value) override;
     // [audio] hands the host's events to the MIDI scripting host.
     vst2::VstInt32 processEvents(vst2::VstEvents *events) override;
 
@@ -85,6 +83,8 @@ public:
 protected:
     // [any] Forwards the change to the editor, which queues it for its controls.
     void notifyEditor(int index, float realValue) override;
+    // [any] Host writes move the OSC port (index 15) and reach subscribers.
+    void parameterWritten(int index, float realValue, ParameterRoad road) override;
 
 private:
     // [ui] The construction steps that need no service: identity and
@@ -100,6 +100,11 @@ private:
     // [audio] block stage: phase alignment, block parameters, change test, display.
     void runBlockStage(int frames);
     void runKernels(float *const *inputs, float *const *outputs, int frames);
+    // [audio] renders the block the cheap way when input and lines are silent.
+    bool runSilence(float *const *inputs, float *const *outputs, int frames);
+    // [audio] clears the delay lines and silences the block when it wrote
+    // anything that is not a finite number.
+    void guardDelayLines(const int *starts, float *const *outputs, int frames);
     CMurmeloKernel *kernelAt(std::size_t index) const;
     // Applies the current program's "OSC Port Offset" to the OSC server.
     void applyOscPortOffset();

@@ -2,9 +2,11 @@
 // the per-block order of processReplacing.
 #include "core/QrvMurmelo.h"
 
+#include "core/FloatMode.h"
 #include "core/MurmeloDsp.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace murmelo {
@@ -12,8 +14,11 @@ namespace murmelo {
 namespace {
 
 // The scratch always holds at least this many frames, so even a host that
-// announced a block size of 0 gets its audio processed.
+// announced a block size of 0 gets its audio processed, and at most a delay
+// line's length: longer blocks are rendered in pieces of that length anyway,
+// so no block size a host may announce costs more than 1 MB of scratch.
 constexpr int kMinimumScratchFrames = 256;
+constexpr int kMaximumScratchFrames = dsp::kDelayLength;
 constexpr int kMaxChannels = 2;
 
 float cubed(float v) { return v * v * v; }
@@ -29,7 +34,7 @@ AUKernelBase *QrvMurmelo::createKernel() {
 CMurmeloKernel *QrvMurmelo::kernelAt(std::size_t index) const { return static_cast<CMurmeloKernel *>(kernels[index]); }
 
 void QrvMurmelo::resizeScratchBuffers(int frames) {
-    const int perChannel = std::max(frames, kMinimumScratchFrames);
+    const int perChannel = std::clamp(frames, kMinimumScratchFrames, kMaximumScratchFrames);
     const std::size_t n = static_cast<std::size_t>(perChannel) * kMaxChannels;
     oldOutput.assign(n, 0.f);
     oldDelayWrites.assign(n, 0.f);
@@ -38,10 +43,14 @@ void QrvMurmelo::resizeScratchBuffers(int frames) {
     kernelShared.scratchFrames = perChannel;
 }
 
+// Runs with subnormals flushed to zero (FloatMode.h): a decaying feedback
+// loop would otherwise crawl through them at great cost.
 void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
     // MIDI events that waited for a busy interpreter reach the scripts now,
-    // so their parameter changes shape this block.
+    // so their parameter changes shape this block (in the host's own
+    // floating-point mode, as every other script call).
     midiHost->deliverQueuedMidi();
+    const FlushDenormals flush;
     const int channels = std::min<int>(static_cast<int>(kernels.size()), kMaxChannels);
     // Blocks longer than the scratch buffers are processed as several
     // consecutive blocks that fit, never by writing past them.
@@ -59,9 +68,59 @@ void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt3
 }
 
 void QrvMurmelo::processBlock(float *const *inputs, float *const *outputs, int frames) {
+    int starts[kMaxChannels] = {};
+    const std::size_t count = std::min<std::size_t>(kernels.size(), kMaxChannels);
+    for (std::size_t k = 0; k < count; ++k)
+        starts[k] = kernelAt(k)->writeIndex();
     runBlockStage(frames);
+    if (runSilence(inputs, outputs, frames)) {
+        previousBlockParams = blockParams;
+        return;
+    }
     runKernels(inputs, outputs, frames);
+    guardDelayLines(starts, outputs, frames);
     previousBlockParams = blockParams;
+}
+
+namespace {
+
+bool allPositiveZero(const float *samples, int n) {
+    std::uint32_t any = 0;
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        any |= bits;
+    }
+    return any == 0;
+}
+
+} // namespace
+
+// Silence into silent delay lines comes out as silence: the kernels only
+// move their phases and write indices, as rendering would.  This keeps the
+// end of a tail, and a track's silent stretches, cheaper than music.
+bool QrvMurmelo::runSilence(float *const *inputs, float *const *outputs, int frames) {
+    if (kernels.size() != 2 || !kernelAt(0)->holdsSilence() || !kernelAt(1)->holdsSilence()) return false;
+    if (!allPositiveZero(inputs[0], frames) || !allPositiveZero(inputs[1], frames)) return false;
+    CMurmeloKernel::processPair(*kernelAt(0), *kernelAt(1), inputs, outputs, frames, true);
+    return true;
+}
+
+// A host that hands us infinities or NaNs (a broken plug-in upstream) would
+// otherwise leave them circulating in the delay lines for good.  Everything
+// the block wrote is looked at (one pass over n samples per channel); when
+// any of it is not finite, every line is cleared and the block comes out
+// silent, so the next block with finite input sounds normally.
+void QrvMurmelo::guardDelayLines(const int *starts, float *const *outputs, int frames) {
+    const std::size_t count = std::min<std::size_t>(kernels.size(), kMaxChannels);
+    bool finite = true;
+    for (std::size_t k = 0; k < count; ++k)
+        finite = kernelAt(k)->reviewWrites(starts[k], frames) && finite;
+    if (finite) return;
+    for (std::size_t k = 0; k < count; ++k) {
+        kernelAt(k)->clearDelayLine();
+        std::fill(outputs[k], outputs[k] + frames, 0.f);
+    }
 }
 
 void QrvMurmelo::runKernels(float *const *inputs, float *const *outputs, int frames) {

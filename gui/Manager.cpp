@@ -47,6 +47,9 @@ Manager::Manager(vst2::AEffEditor &owner)
 }
 
 Manager::~Manager() {
+    // The editor may close in the middle of a drag: the host still hears the
+    // end of the gesture it was told began.
+    endOpenGesture();
     if (renderer) renderer->stop(); // before anything the thread reads goes
     renderer.reset();
     window.reset(); // no event can reach this manager after this

@@ -195,6 +195,9 @@ private:
     void dispatchModal(const platform::WindowEvent &event, Point p);
     void leaveHoveredElements();
     void endTracking(Point p, unsigned modifiers);
+    // [ui] Ends the host's edit gesture of a drag that is still open, so a
+    // host never keeps a parameter in "being edited".
+    void endOpenGesture();
 
     std::vector<std::unique_ptr<UIElement>> allElements;
     std::vector<std::unique_ptr<TextureRecord>> textureList;

@@ -217,10 +217,17 @@ void Manager::endTracking(Point p, unsigned modifiers) {
     UIElement *element = tracked;
     tracked = nullptr;
     element->mouseUp(p, modifiers);
+    endOpenGesture();
+    if (fx) fx->updateDisplay();
+}
+
+void Manager::endOpenGesture() {
+    if (pointerGrabbed && window) window->ungrabPointer();
+    pointerGrabbed = false;
+    tracked = nullptr;
     const int index = editedParameter();
     if (index >= 0 && fx) fx->endEdit(index);
     setEditedParameter(-1);
-    if (fx) fx->updateDisplay();
 }
 
 void Manager::typeCharacter(int c) {

@@ -10,6 +10,7 @@
 #include "gui/Texture.h"
 #include "osc/OscLuaApi.h"
 
+#include <cmath>
 #include <lauxlib.h>
 #include <string>
 
@@ -176,10 +177,13 @@ int redrawLabels(lua_State *L) {
     return 0;
 }
 
-// An edit gesture of the editor: begin, the value with automation, end.
+// An edit gesture of the editor: begin, the value with automation, end.  A
+// value that is not finite is refused before the host hears of a gesture,
+// with the same error the MIDI scripts get.
 int setParameter(lua_State *L) {
     const int index = checkParameterDesignator(L, 1);
     const float value = number(L, 2);
+    if (!std::isfinite(value)) luaL_argerror(L, 2, "finite number expected");
     Editor &editor = editorOf(L);
     murmelo::QrvAuBase *fx = editor.effectObject();
     if (!fx) return 0;

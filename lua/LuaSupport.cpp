@@ -49,13 +49,21 @@ std::int32_t saturate(lua_Number d) {
 
 } // namespace
 
+// Scripts choose path separators and file names from isWin: it tells the
+// truth about the system the plug-in runs on.
+#ifdef _WIN32
+constexpr bool kOnWindows = true;
+#else
+constexpr bool kOnWindows = false;
+#endif
+
 void registerPrint(lua_State *L) { lua_register(L, "print", print); }
 
 void setHostGlobals(lua_State *L) {
     const struct {
         const char *name;
         bool value;
-    } flags[] = {{"isMac", false}, {"isWin", true}, {"isVST", true}, {"isAU", false}};
+    } flags[] = {{"isMac", false}, {"isWin", kOnWindows}, {"isVST", true}, {"isAU", false}};
     for (const auto &f : flags) {
         lua_pushboolean(L, f.value);
         lua_setglobal(L, f.name);

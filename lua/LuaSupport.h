@@ -16,9 +16,10 @@ void reportScriptProblem(const char *format, ...) __attribute__((format(printf, 
 // "\n" after the last.
 void registerPrint(lua_State *L);
 
-// Sets the globals both script hosts define: isMac false, isWin true (on
-// every platform, for scripts written against the Windows build), isVST
-// true, isAU false, and the version numbers 1, 1, 0 and 10100.
+// Sets the globals both script hosts define: isMac false, isWin true only
+// on Windows (false on Linux, so scripts that pick path separators from it
+// get "/"), isVST true, isAU false, and the version numbers 1, 1, 0 and
+// 10100.
 void setHostGlobals(lua_State *L);
 
 // The error object at index as text (never null).

@@ -43,9 +43,7 @@ float checkValue(lua_State *L, int arg) {
 int setParameter(lua_State *L) {
     const int index = checkParameter(L, 1);
     const float value = checkValue(L, 2);
-    QrvMurmelo &fx = effect(L);
-    fx.currentProgram()->setValue(index, value);
-    fx.updateDisplay();
+    effect(L).writeParameter(index, value, murmelo::ParameterRoad::Direct);
     return 0;
 }
 

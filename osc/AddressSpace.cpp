@@ -5,6 +5,9 @@
 // Arguments are read strictly in order; any error raised while a message is
 // handled is printed as one "error while parsing message: " line and the
 // next message is handled normally.  Nothing is sent back on an error.
+// Values reach the program through the effect's one write entry, which
+// clamps them to the parameter's range; one that is not a finite number is
+// refused with an error line.
 #include "core/Parameters.h"
 #include "core/QrvMurmelo.h"
 #include "osc/OSCHelper.h"
@@ -12,6 +15,7 @@
 #include "osc/ScriptPaths.h"
 #include "murmelo/Version.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -90,8 +94,8 @@ struct AddressSpace {
         float value;
         m.ArgumentStream() >> id >> value >> osc::EndMessage;
         if (!validId(id)) throw osc::Exception("parameter id out of range in set");
-        program(h).setValue(id, value);
-        h.owner->updateDisplay();
+        if (!h.owner->writeParameter(id, value, murmelo::ParameterRoad::Direct))
+            throw osc::Exception("parameter value not finite in set");
     }
 
     static void get(OSCHelper &h, const osc::ReceivedMessage &m, const IpEndpointName &) {
@@ -231,7 +235,9 @@ struct AddressSpace {
     }
 
     // A path registered by scripts: exactly as many floats as the first
-    // registration has entries, applied through every registration.
+    // registration has entries, applied through every registration.  Every
+    // scaled value is checked before any is written, so a message with one
+    // value that is not finite changes nothing.
     static bool registeredPath(OSCHelper &h, const osc::ReceivedMessage &m) {
         std::vector<std::vector<OscPathTarget>> registrations;
         {
@@ -245,12 +251,14 @@ struct AddressSpace {
         Args args = m.ArgumentStream();
         for (float &v : values) args >> v;
         args >> osc::EndMessage;
-        for (const auto &targets : registrations) {
-            for (std::size_t i = 0; i < n && i < targets.size(); ++i) {
-                program(h).setValue(targets[i].index, values[i] * targets[i].scale + targets[i].offset);
-                h.owner->updateDisplay();
-            }
-        }
+        std::vector<std::pair<int, float>> writes;
+        for (const auto &targets : registrations)
+            for (std::size_t i = 0; i < n && i < targets.size(); ++i)
+                writes.emplace_back(targets[i].index, values[i] * targets[i].scale + targets[i].offset);
+        for (const auto &w : writes)
+            if (!std::isfinite(w.second)) throw osc::Exception("parameter value not finite in registered path");
+        for (const auto &w : writes)
+            h.owner->writeParameter(w.first, w.second, murmelo::ParameterRoad::Direct);
         return true;
     }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <ini.h>
+#include <unordered_map>
 
 namespace platform {
 
@@ -13,6 +14,14 @@ bool sameName(const std::string &a, const std::string &b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+// The key under which sameName finds a name: its ASCII lower case.
+std::string folded(const char *name) {
+    std::string key = name;
+    for (char &c : key)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
 }
 
 bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -85,6 +94,7 @@ struct IniParse {
     char *nextLine(char *buffer, std::size_t size);
     char *nextPiece(char *buffer, std::size_t room);
     void onValue(const char *section, const char *name, const char *value);
+    std::size_t sectionIndex(const char *section);
 
     const char *pos, *end;
     const char *tail = nullptr, *tailEnd = nullptr; // the rest of a long line
@@ -97,6 +107,10 @@ struct IniParse {
     // continuation lines extend.
     std::size_t openSection = 0, openEntry = 0;
     int openLine = 0; // its physical line; 0 when none
+    // Where each section and each "section\nname" already stands in the
+    // document, by folded name: a file of many names is read in linear time.
+    std::unordered_map<std::string, std::size_t> sections;
+    std::unordered_map<std::string, std::size_t> entries;
 };
 
 char *IniParse::nextLine(char *buffer, std::size_t size) {
@@ -142,14 +156,21 @@ void IniParse::onValue(const char *section, const char *name, const char *value)
         if (openLine != 0) document.list[openSection].entries[openEntry].value += withoutInlineComment(value);
         return;
     }
-    document.set(section, name, value);
-    auto &sections = document.list;
-    for (openSection = 0; !sameName(sections[openSection].name, section); ++openSection) {
-    }
-    auto &entries = sections[openSection].entries;
-    for (openEntry = 0; !sameName(entries[openEntry].name, name); ++openEntry) {
-    }
+    openSection = sectionIndex(section);
+    auto &list = document.list[openSection].entries;
+    const auto found = entries.emplace(folded(section) + '\n' + folded(name), list.size());
+    openEntry = found.first->second;
+    if (found.second)
+        list.push_back({name, value});
+    else
+        list[openEntry].value = value;
     openLine = physicalLine;
+}
+
+std::size_t IniParse::sectionIndex(const char *section) {
+    const auto found = sections.emplace(folded(section), document.list.size());
+    if (found.second) document.list.push_back({section, {}});
+    return found.first->second;
 }
 
 bool IniDocument::parse(const std::string &text, IniDocument &document) {

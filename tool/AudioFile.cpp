@@ -93,7 +93,8 @@ bool AudioWriter::open(const std::string &path, int rate, std::string &error) {
     partialPath = path + ".partial";
     file = sf_open(partialPath.c_str(), SFM_WRITE, &info);
     if (!file) {
-        error = "cannot write '" + partialPath + "': " + sf_strerror(nullptr);
+        // The partial file is ours; the user named the output.
+        error = "cannot write '" + path + "': " + sf_strerror(nullptr);
         return false;
     }
     if (integerFormat) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -108,7 +109,7 @@ bool AudioWriter::write(const StereoBlock &block, int n, std::string &error) {
         peakLevel = std::max({peakLevel, std::fabs(block.left[i]), std::fabs(block.right[i])});
     }
     if (sf_writef_float(file, interleaved.data(), n) != n) {
-        error = std::string("cannot write '") + partialPath + "': " + sf_strerror(file);
+        error = "cannot write '" + finalPath + "': " + sf_strerror(file);
         return false;
     }
     return true;

@@ -8,7 +8,9 @@
 #include "tests/osc/OscTestSupport.h"
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -26,9 +28,19 @@ namespace {
 
 thread_local bool counting = false;
 std::atomic<int> allocations{0}, frees{0}, locks{0};
+std::atomic<std::size_t> largestAllocation{0};
+// Inside a counting window larger requests are refused, as a machine that
+// cannot give that much would.
+constexpr std::size_t kRefusedFrom = std::size_t(1) << 30;
 
-void noteAllocation() {
-    if (counting) allocations.fetch_add(1, std::memory_order_relaxed);
+// False when the request is to be refused.
+bool noteAllocation(std::size_t bytes = 0) {
+    if (!counting) return true;
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    std::size_t seen = largestAllocation.load(std::memory_order_relaxed);
+    while (bytes > seen && !largestAllocation.compare_exchange_weak(seen, bytes, std::memory_order_relaxed)) {
+    }
+    return bytes < kRefusedFrom;
 }
 
 void noteLock() {
@@ -52,22 +64,12 @@ CondFn realCondSignal, realCondBroadcast;
 } // namespace
 
 extern "C" {
-void *malloc(size_t n) {
-    noteAllocation();
-    return __libc_malloc(n);
-}
+void *malloc(size_t n) { return noteAllocation(n) ? __libc_malloc(n) : nullptr; }
 void *calloc(size_t n, size_t size) {
-    noteAllocation();
-    return __libc_calloc(n, size);
+    return noteAllocation(size && n > SIZE_MAX / size ? SIZE_MAX : n * size) ? __libc_calloc(n, size) : nullptr;
 }
-void *realloc(void *p, size_t n) {
-    noteAllocation();
-    return __libc_realloc(p, n);
-}
-void *memalign(size_t alignment, size_t n) {
-    noteAllocation();
-    return __libc_memalign(alignment, n);
-}
+void *realloc(void *p, size_t n) { return noteAllocation(n) ? __libc_realloc(p, n) : nullptr; }
+void *memalign(size_t alignment, size_t n) { return noteAllocation(n) ? __libc_memalign(alignment, n) : nullptr; }
 void *aligned_alloc(size_t alignment, size_t n) { return memalign(alignment, n); }
 int posix_memalign(void **out, size_t alignment, size_t n) {
     void *p = memalign(alignment, n);
@@ -113,15 +115,17 @@ using sound::Stereo;
 
 struct Counts {
     int allocations, frees, locks;
+    std::size_t largest; // bytes of the largest single request
 };
 
 // Runs fn with this thread's counting window open.
 template <class Fn> Counts counted(Fn fn) {
     allocations = frees = locks = 0;
+    largestAllocation = 0;
     counting = true;
     fn();
     counting = false;
-    return {allocations.load(), frees.load(), locks.load()};
+    return {allocations.load(), frees.load(), locks.load(), largestAllocation.load()};
 }
 
 Stereo tone(int n) {
@@ -149,6 +153,28 @@ TEST(AudioPath, TheCountersSeeAllocationsAndLocks) {
     c = counted([&] { rig.plugin->effect()->dispatcher(rig.plugin->effect(), vst2::effSetBlockSize, 0, 4096, nullptr, 0.f); });
     EXPECT_GE(c.allocations, 2);
     EXPECT_GE(c.frees, 2);
+}
+
+// No block size a host may announce makes the plug-in ask for more than a
+// few MB; blocks longer than its scratch are processed in pieces.
+TEST(AudioPath, HugeBlockSizesAllocateOnlyAFewMegabytes) {
+    Rig rig;
+    ASSERT_TRUE(rig);
+    vst2::AEffect *e = rig.plugin->effect();
+    for (vst2::VstInt32 size : {INT_MAX, 1 << 24, 65537, -5}) {
+        const Counts c = counted([&] { e->dispatcher(e, vst2::effSetBlockSize, 0, size, nullptr, 0.f); });
+        EXPECT_LE(c.largest, std::size_t(4) << 20) << "block size " << size;
+        const Counts both =
+            counted([&] { e->dispatcher(e, vst2::effSetBlockSizeAndSampleRate, 0, size, nullptr, 48000.f); });
+        EXPECT_LE(both.largest, std::size_t(4) << 20) << "block size " << size;
+    }
+    // Still sound: a long block goes through in pieces, like the model's.
+    rig.setBlockSizeAndSampleRate(INT_MAX, 44100.f);
+    const Stereo in = tone(100000);
+    const Stereo out = rig.process(in);
+    const Stereo expected = rig.model(in);
+    EXPECT_EQ(std::memcmp(out.left.data(), expected.left.data(), sizeof(float) * 100000), 0);
+    EXPECT_EQ(std::memcmp(out.right.data(), expected.right.data(), sizeof(float) * 100000), 0);
 }
 
 TEST(AudioPath, ProcessReplacingNeitherAllocatesNorLocks) {

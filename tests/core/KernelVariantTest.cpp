@@ -3,9 +3,11 @@
 // crossfading blocks, for one and two channels, across the delay line's wrap.
 #include "bench/LiteralMurmelo.h"
 #include "core/BlockStage.h"
+#include "core/FloatMode.h"
 #include "core/KernelRender.h"
 #include "core/MurmeloDsp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -71,14 +73,15 @@ std::vector<float> noise(int n, unsigned seed, float scale) {
     return v;
 }
 
-void checkScene(const RenderVariant &variant, const Scene &s, int channels, unsigned seed) {
+// scale: the largest magnitude of the input and of the delay line's contents.
+void checkScene(const RenderVariant &variant, const Scene &s, int channels, unsigned seed, float scale = 1.f) {
     const float fs = 44100.f, dry = 0.3f * 0.3f * 0.3f, wet = 0.9f * 0.9f * 0.9f;
     std::vector<float> in[2], delayV[2], delayL[2], outV[2], outL[2], oldOut[2], oldWrites[2];
     literal::Kernel lk[2];
     KernelBlock b{&s.current, &s.previous, s.changed, fs, dry, wet, s.frames, channels, {}};
     for (int c = 0; c < channels; ++c) {
-        in[c] = noise(s.frames, seed + c, 1.f);
-        delayV[c] = noise(dsp::kDelayLength, seed + 10 + c, 0.5f);
+        in[c] = noise(s.frames, seed + c, scale);
+        delayV[c] = noise(dsp::kDelayLength, seed + 10 + c, 0.5f * scale);
         lk[c].delay = delayV[c];
         lk[c].writeIndex = s.writeIndex;
         lk[c].phase = s.phase;
@@ -168,6 +171,52 @@ TEST_P(Variants, BlocksLongerThanTheDelayLineStayInside) {
     // block is steady (its crossfade would write positions twice).
     const BlockParams p = params(0.f, 32767.5f, 0.f, 5.f, 0.5f, 0.5f);
     checkScene(variant(), {p, p, false, 70000, 60000, 0.25f}, 2, 7);
+}
+
+// The plug-in renders with subnormals flushed to zero: every variant then
+// flushes the same results as the literal loop does, bit for bit, on signals
+// that live around the smallest normal float.
+TEST_P(Variants, WithSubnormalsFlushedEveryVariantMatchesTheLiteralLoop) {
+    const FlushDenormals flush;
+    const auto sets = parameterSets();
+    unsigned seed = 500;
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        for (float scale : {4e-38f, 1e-36f}) {
+            checkScene(variant(), {sets[i], sets[i], false, 300, 65400, 0.3f}, 2, seed, scale);
+            checkScene(variant(), {sets[i], sets[(i + 5) % sets.size()], true, 512, 100, 0.7f}, 2, seed++, scale);
+        }
+}
+
+// Silent input into silent lines: the short cut leaves what the variant
+// leaves, outputs, phases and write indices alike.
+TEST_P(Variants, TheSilentShortCutMatchesRendering) {
+    const auto sets = parameterSets();
+    for (std::size_t i = 0; i + 1 < sets.size(); ++i) // the last set is not a number
+        for (int n : {1, 300, 70000})
+            for (bool changed : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "set " << i << ", " << n << " frames, changed " << changed);
+                const std::vector<float> in(n, 0.f);
+                std::vector<float> delay[2], outR[2], outS[2], scratch[2];
+                KernelBlock r{&sets[i], &sets[(i + 2) % sets.size()], changed, 44100.f, 0.2f, 0.9f, n, 2, {}};
+                KernelBlock q = r;
+                for (int c = 0; c < 2; ++c) {
+                    delay[c].assign(dsp::kDelayLength, 0.f);
+                    outR[c].assign(n, 1.f);
+                    outS[c].assign(n, 1.f);
+                    scratch[c].assign(2 * n, 0.f);
+                    r.channels[c] = {in.data(), outR[c].data(),    delay[c].data(),      65000, 0.3f,
+                                     c,         scratch[c].data(), scratch[c].data() + n};
+                    q.channels[c] = {in.data(), outS[c].data(), delay[c].data(), 65000, 0.3f, c, nullptr, nullptr};
+                }
+                variant().render(r);
+                renderSilence(q);
+                for (int c = 0; c < 2; ++c) {
+                    EXPECT_TRUE(sameFloats(outS[c], outR[c], "output"));
+                    EXPECT_TRUE(same(q.channels[c].phase, r.channels[c].phase)) << c;
+                    EXPECT_EQ(q.channels[c].writeIndex, r.channels[c].writeIndex);
+                    EXPECT_TRUE(std::all_of(delay[c].begin(), delay[c].end(), [](float x) { return x == 0.f; }));
+                }
+            }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllBuiltIn, Variants, ::testing::Range(0, [] {

@@ -57,9 +57,10 @@ TEST_F(ParameterModel, MapsBetweenNormalisedAndReal) {
     EXPECT_FLOAT_EQ(plugin->getParameter(15), 0.51f);
     EXPECT_EQ(displayAt(10, 0.25f), "-50.000");
     EXPECT_FLOAT_EQ(plugin->getParameter(10), 0.25f);
-    // No clamping: values outside 0..1 map outside the range and back.
-    EXPECT_EQ(displayAt(6, 1.5f), "600.0");
-    EXPECT_FLOAT_EQ(plugin->getParameter(6), 1.5f);
+    // Values outside 0..1 count as their nearer end.
+    EXPECT_EQ(displayAt(6, 1.5f), "400.0");
+    EXPECT_FLOAT_EQ(plugin->getParameter(6), 1.f);
+    EXPECT_EQ(displayAt(6, -0.5f), "0.000");
 }
 
 TEST_F(ParameterModel, SpeedsAtZeroReportTheBottomOfTheRange) {

@@ -6,6 +6,7 @@
 #include "platform/IniText.h"
 #include "tests/support/TestSupport.h"
 
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -290,4 +291,34 @@ TEST_F(Settings, ConcurrentWritersFromThreadsAndProcessesLoseNothing) {
     std::string leftovers;
     testing_support::runCommand("ls -A '" + folder() + "'", leftovers);
     EXPECT_EQ(leftovers, "com.quorvane.murmelo.ini\n") << "no temporary files are left behind";
+}
+
+// A settings file swollen with names (another program's, or a damaged one) is
+// read in time proportional to its size and keeps the values it has, wherever
+// they stand: an instance starts without a noticeable wait.
+TEST_F(Settings, AFileOfManyNamesIsReadQuicklyAndLosesNoValue) {
+    std::string text = "OSC Base Port = 7400\n";
+    for (int i = 0; i < 25000; ++i)
+        text += "Key " + std::to_string(i) + " = " + std::to_string(i) + "\n";
+    text += "[Elsewhere]\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "Other " + std::to_string(i) + " = x\n";
+    text += "[]\nSkin = Dusk\nkey 12345 = last one wins\n";
+    store(text);
+
+    const auto start = std::chrono::steady_clock::now();
+    QrvMurmelo instance(quietHost);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 2.0) << "constructing an instance";
+    EXPECT_EQ(oscBasePort.load(), 7400);
+    std::string skin;
+    EXPECT_TRUE(readSettingString(kSettingSkin, skin));
+    EXPECT_EQ(skin, "Dusk");
+
+    const platform::IniDocument document = parsed(file());
+    ASSERT_EQ(document.sections().size(), 2u);
+    EXPECT_EQ(document.sections()[0].entries.size(), 25002u); // the repeated name kept its place
+    EXPECT_EQ(*document.find("", "KEY 12345"), "last one wins");
+    EXPECT_EQ(*document.find("", "Key 24999"), "24999");
+    EXPECT_EQ(*document.find("elsewhere", "Other 4999"), "x");
 }

@@ -52,9 +52,9 @@ public:
         rate = r;
         capacity = scratchFor(size);
     }
-    // The plug-in's scratch holds the host's block size, and never fewer
-    // than 256 frames.
-    static int scratchFor(int blockSize) { return std::max(blockSize, 256); }
+    // The plug-in's scratch holds the host's block size, never fewer than
+    // 256 frames and never more than a delay line's 65536.
+    static int scratchFor(int blockSize) { return std::clamp(blockSize, 256, 65536); }
 
     // Processes one host block through the plug-in.
     Stereo process(const Stereo &in) {

@@ -171,6 +171,42 @@ TEST_F(EditorInput, TypingANumberIntoAFieldSetsTheParameter) {
     EXPECT_FALSE(t->speedField->isEditing());
 }
 
+TEST_F(EditorInput, ATypedNumberBeyondTheRangeStoresTheNearestEnd) {
+    open();
+    auto typeInto = [&](QV::TextField *field, std::initializer_list<unsigned long> keys) {
+        const QV::Point c = OpenEditor::centreOf(*field);
+        e->press(c.x, c.y + 5);
+        e->release();
+        e->effect.clearCalls();
+        for (unsigned long key : keys)
+            e->typeKey(key);
+        e->typeKey(XK_Return);
+    };
+    typeInto(t->effectField, {XK_5, XK_0, XK_0}); // Effect Level, 0..1
+    EXPECT_FLOAT_EQ(e->effect.real(1), 1.f);
+    EXPECT_EQ(e->effect.gestures(), "B1 A1 E1");
+    for (const HostCall &call : e->effect.calls())
+        EXPECT_TRUE(call.opcode != vst2::audioMasterAutomate || call.opt == 1.f) << "the host hears 1, not 500";
+    typeInto(t->plainField, {XK_minus, XK_5}); // Depth (fine), 0..10
+    EXPECT_FLOAT_EQ(e->effect.real(5), 0.f);
+    typeInto(t->speedField, {XK_9, XK_9}); // Speed (fine), 0.5..20 Hz
+    EXPECT_FLOAT_EQ(e->effect.real(3), 20.f);
+    EXPECT_FLOAT_EQ(e->effect.normalised(3), 1.f);
+}
+
+TEST_F(EditorInput, ClosingTheEditorMidDragEndsTheHostsGesture) {
+    open();
+    hostSets(1, 0.2f);
+    const QV::Point c = OpenEditor::centreOf(*t->effectKnob);
+    e->press(c.x, c.y);
+    e->moveTo(c.x, c.y + 20);
+    ASSERT_TRUE(e->manager->isTracking());
+    EXPECT_EQ(e->effect.gestures(), "B1 A1");
+    e->close();
+    x.button(1, false);
+    EXPECT_EQ(e->effect.gestures(), "B1 A1 E1");
+}
+
 TEST_F(EditorInput, LosingTheKeyboardFocusEndsEditing) {
     open();
     const QV::Point c = OpenEditor::centreOf(*t->plainField);

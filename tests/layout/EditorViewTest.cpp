@@ -226,6 +226,10 @@ function createUI()
   setParameter("3", 0.5)
   note("param 3", getParameter("3"))
   note("param by name", getParameter("Speed (fine)"))
+  try("nan value", function() setParameter("Bias", 0/0) end)
+  setParameter("Feedback", 1e30)
+  note("clamped feedback", getParameter("Feedback"))
+  note("isWin", isWin)
   kept = k
   keptGroup = g
 end
@@ -303,6 +307,9 @@ TEST_F(EditorView, LayoutApiErrorsReachTheScript) {
     says("id of a number", "parameter not found: '3'");
     EXPECT_EQ(r["param 3"], "0.5");
     EXPECT_EQ(r["param by name"], "0.5");
+    says("nan value", "bad argument #2 to 'setParameter' (finite number expected)");
+    EXPECT_EQ(r["clamped feedback"], "100");
+    EXPECT_EQ(r["isWin"], "false") << "this is not Windows";
     EXPECT_EQ(r.count("kept handle"), 0u);
 
     // setParameter("3", 0.5) is an edit gesture the host hears about.
@@ -314,6 +321,8 @@ TEST_F(EditorView, LayoutApiErrorsReachTheScript) {
         if (c.opcode == vst2::audioMasterEndEdit) gestures += "E";
     }
     EXPECT_EQ(gestures, "BAE");
+    for (const vsthost::HostCall &c : e.plugin().calls())
+        EXPECT_NE(c.index == 9 ? c.opcode : -1, vst2::audioMasterBeginEdit) << "a refused value makes no gesture";
     EXPECT_FLOAT_EQ(e.plugin().getParameter(3), 0.f) << "0.5 Hz is the bottom of the range";
 
     // Handles kept from the first opening refer to nothing now.

@@ -45,9 +45,8 @@ end)
     ASSERT_TRUE(plugin);
     plugin->clearCalls();
     plugin->sendMidi(noteOn(1, 1, 1));
-    EXPECT_EQ(logLines(), (Lines{"12", "13", "14", "15", "0.10000000149012", "10 15 0", "0.5 20", "-100 100",
-                                 "8 17 1", "Speed (superfine) Shape", "true true 16",
-                                 "false true true false 1 1 0 10100",
+    EXPECT_EQ(logLines(), (Lines{"12", "13", "14", "15", "0.10000000149012", "10 15 0", "0.5 20", "-100 100", "8 17 1",
+                                 "Speed (superfine) Shape", "true true 16", "false false true false 1 1 0 10100",
                                  "function function function function function function function nil"}));
     EXPECT_EQ(plugin->parameterDisplay(10), "15.00");
     EXPECT_EQ(plugin->countCalls(vst2::audioMasterUpdateDisplay), 5);
@@ -226,6 +225,40 @@ requestCC(104, function(c, n, v) setOthersParameter('x', 'Bias', 0.123) end)
     EXPECT_EQ(logLines(), (Lines{"feedback 0"}));
 }
 
+// Scripts write through the same entry as everybody: values far outside the
+// range are clamped, on this instance and on others; the speeds whose
+// default 0 means "off" may still be set to 0.
+TEST_F(MidiScripts, ValuesOutsideTheRangeAreClamped) {
+    writeScript("clamp.lua", std::string(kTry) + R"(
+requestCC(100, function(c, n, v)
+  setParameter('Feedback', 1e30); log(getParameter('Feedback'))
+  setParameter('Bias', -2); log(getParameter('Bias'))
+  setParameter('Effect Level', 3.5); log(getParameter('Effect Level'))
+  setParameter('Speed (coarse)', 0); log(getParameter('Speed (coarse)'))
+  setParameter('Speed (coarse)', -1); log(getParameter('Speed (coarse)'))
+  tryStd(function() setParameter('Feedback', 1e300) end); log(getParameter('Feedback'))
+end)
+requestCC(101, function(c, n, v) setOthersParameter(v, 'Feedback', -1e30) end)
+requestCC(102, function(c, n, v) tryStd(function() setOthersParameter(v, 'Feedback', 0/0) end) end)
+)");
+    auto a = load();
+    auto b = load();
+    ASSERT_TRUE(a && b);
+    b->setParameter(15, 0.05f); // offset 5
+    a->sendMidi(cc(1, 100, 0));
+    EXPECT_EQ(logLines(),
+              (Lines{"100", "0", "1", "0", "10", "bad argument #2 to 'setParameter' (finite number expected)", "100"}));
+    EXPECT_EQ(a->parameterDisplay(10), "100.0");
+
+    clearLog();
+    b->setParameter(10, 0.5f);
+    a->sendMidi(cc(1, 102, 5));
+    EXPECT_EQ(b->parameterDisplay(10), "0.000");
+    a->sendMidi(cc(1, 101, 5));
+    EXPECT_EQ(b->parameterDisplay(10), "-100.000");
+    EXPECT_EQ(logLines(), (Lines{"bad argument #3 to 'setOthersParameter' (finite number expected)"}));
+}
+
 } // namespace
 
 // The registry is within a script's reach; the functions must not read their
@@ -247,6 +280,6 @@ end)
 )");
     auto plugin = load();
     ASSERT_TRUE(plugin);
-    plugin->sendMidi(noteOn(1, 60, 100));
+    plugin->sendMidi(noteOn(1, 1, 100));
     ASSERT_TRUE(waitForLine("bias 0.5")) << loadOutput;
 }

@@ -240,4 +240,39 @@ TEST(Render, SettingsAreReadInTheParametersOwnUnits) {
     EXPECT_FALSE(tool::parseSetting("Dry Level=nan", index, normalised, error));
 }
 
+TEST(Render, AFailedWriteNamesTheOutputTheUserGave) {
+    TempDir dir;
+    std::string out;
+    const std::string nowhere = dir.file("no/such/folder/out.wav");
+    EXPECT_EQ(render(quoted(nowhere) + " --tail 0", out), 1) << out;
+    EXPECT_NE(out.find("cannot write '" + nowhere + "'"), std::string::npos) << out;
+    EXPECT_EQ(out.find(".partial"), std::string::npos) << out;
+
+    // A file-size limit makes the writes themselves fail part-way.
+    const std::string file = dir.file("big.wav");
+    const std::string limited =
+        "(trap '' XFSZ; ulimit -f 16; " + quoted(toolPath()) + " render " + quoted(file) + " --tail 0) 2>&1";
+    EXPECT_EQ(runCommand(limited, out), 1) << out;
+    EXPECT_NE(out.find("cannot write '" + file + "'"), std::string::npos) << out;
+    EXPECT_EQ(out.find(".partial"), std::string::npos) << out;
+    EXPECT_NE(runCommand("ls " + quoted(dir.path()) + " | grep big", out), 0) << "nothing left behind: " << out;
+}
+
+TEST(Tool, EveryCommandAnswersHelpAndTheToolItsVersion) {
+    for (const std::string command : {"info", "render", "serve", "snapshot"}) {
+        std::string out; // standard output only: help is not an error
+        EXPECT_EQ(runCommand(quoted(toolPath()) + " " + command + " --help", out), 0) << command;
+        EXPECT_EQ(out.rfind("usage: murmelo " + command + " ", 0), 0u) << out;
+        EXPECT_EQ(out.find("unknown option"), std::string::npos) << out;
+        EXPECT_EQ(runCommand(quoted(toolPath()) + " " + command + " -h 2>/dev/null", out), 0) << command;
+    }
+    std::string out;
+    EXPECT_EQ(runCommand(quoted(toolPath()) + " render out.wav --program Chorusy --help", out), 0);
+    EXPECT_EQ(out.rfind("usage: murmelo render", 0), 0u) << "help wins over the other arguments: " << out;
+    EXPECT_EQ(runCommand(quoted(toolPath()) + " --version", out), 0);
+    EXPECT_EQ(out, "murmelo 1.1.0\n");
+    EXPECT_EQ(runCommand(quoted(toolPath()) + " --help", out), 0);
+    EXPECT_NE(out.find("murmelo --version"), std::string::npos) << out;
+}
+
 } // namespace
