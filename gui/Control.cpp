@@ -11,7 +11,7 @@ namespace QV {
 namespace {
 
 bool isSteppedUnit(int unit) {
-    return unit == murmelo::kUnitIndexed || unit == murmelo::kUnitBoolean || unit == 11 /* MIDI note number */ ||
+    return unit == murmelo::kUnitIndexed || unit == murmelo::kUnitBoolean || unit == murmelo::kUnitMidiNoteNumber ||
            unit == murmelo::kUnitBeats;
 }
 

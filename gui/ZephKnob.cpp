@@ -12,9 +12,6 @@ namespace QV {
 
 namespace {
 
-constexpr int kUnitRelativeSemitones = 10;
-constexpr int kUnitMidiNoteNumber = 11;
-constexpr int kUnitLinearGain = 14;
 constexpr float kMaxAngle = 2.356194490192345f; // 135 degrees
 
 } // namespace
@@ -28,11 +25,11 @@ Colour ZephKnob::colourForUnit(int unit) {
         return {0.8f, 0.1f, 0.9f, 1};
     case murmelo::kUnitHertz:
         return {0.2f, 0.7f, 0.9f, 1};
-    case kUnitRelativeSemitones:
+    case murmelo::kUnitRelativeSemitones:
         return {0, 0.5f, 1.0f, 1};
-    case kUnitMidiNoteNumber:
+    case murmelo::kUnitMidiNoteNumber:
         return {0.1f, 0.6f, 0.3f, 1};
-    case kUnitLinearGain:
+    case murmelo::kUnitLinearGain:
         return {1.0f, 0.2f, 0.2f, 1};
     default:
         return {1.0f, 0.6f, 0, 1};
@@ -43,7 +40,7 @@ ZephKnob::ZephKnob(int parameterIndex, Manager &manager, ZephKnobRenderer *rende
                    float y, float size)
     : Knob(parameterIndex, manager), renderer(renderer), knobColour(colourForUnit(param.unit)), labelText(label) {
     box = {x, y, 0, x + size, y + size, 0};
-    if (param.unit == kUnitRelativeSemitones) stepped = true;
+    if (param.unit == murmelo::kUnitRelativeSemitones) stepped = true;
     if (renderer) entry = renderer->addKnob(knobColour, 0, this);
 }
 

@@ -21,7 +21,8 @@ namespace {
 
 constexpr char kOpener[] = "xdg-open";
 
-// True when name is an executable file in one of the folders of $PATH.
+} // namespace
+
 bool onPath(const char *name) {
     std::string path;
     if (!environmentValue("PATH", path)) return false;
@@ -35,8 +36,6 @@ bool onPath(const char *name) {
     }
     return false;
 }
-
-} // namespace
 
 std::string moduleFolder() {
     Dl_info info{};

@@ -10,6 +10,10 @@ namespace platform {
 // into, without a trailing separator; empty when it cannot be found.
 std::string moduleFolder();
 
+// [any] True when name is an executable file in one of the folders of
+// $PATH (an empty entry is the current folder).
+bool onPath(const char *name);
+
 // Opens path with the desktop's opener (xdg-open) and returns at once: the
 // opener runs on its own, detached from the host.  False, with an "Error"
 // line, when no opener is installed or it cannot be started.

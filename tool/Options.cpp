@@ -1,6 +1,7 @@
 #include "tool/Tool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -53,6 +54,17 @@ std::string takePluginPath(Args &args) {
     for (const std::string &c : candidates)
         if (readable(c)) return c;
     return candidates[0];
+}
+
+int usageError(const char *command, const std::string &message, const char *usage) {
+    failure(command, message);
+    std::fputs(usage, stderr);
+    return 2;
+}
+
+int failure(const char *command, const std::string &message) {
+    std::fprintf(stderr, "murmelo %s: %s\n", command, message.c_str());
+    return 1;
 }
 
 } // namespace tool

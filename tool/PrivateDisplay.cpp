@@ -1,5 +1,7 @@
 #include "tool/PrivateDisplay.h"
 
+#include "platform/Shell.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -17,21 +19,6 @@ namespace tool {
 namespace {
 
 constexpr int kStartTimeoutMs = 10000;
-
-bool onPath(const char *name) {
-    const char *path = std::getenv("PATH");
-    if (!path) return false;
-    std::string folders = path;
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos) end = folders.size();
-        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        if (access((folder + "/" + name).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 // Reads what the server writes to the pipe (its display number and a new
 // line) until the line is complete, the pipe closes or time runs out.
@@ -59,7 +46,7 @@ PrivateDisplay::~PrivateDisplay() {
 }
 
 bool PrivateDisplay::acquire(std::string &error) {
-    if (onPath("Xvfb")) return startServer(error);
+    if (platform::onPath("Xvfb")) return startServer(error);
     const char *current = std::getenv("DISPLAY");
     if (current && *current) {
         display = current;

@@ -38,18 +38,13 @@ struct RenderOptions {
     bool listPrograms = false;
 };
 
-int usageError(const std::string &message) {
-    std::fprintf(stderr, "murmelo render: %s\n", message.c_str());
-    std::fprintf(stderr, "usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
+constexpr char kUsage[] = "usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
                          "[--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
-                         "       murmelo render --list-programs [--plugin PATH]\n");
-    return 2;
-}
+                         "       murmelo render --list-programs [--plugin PATH]\n";
 
-int failure(const std::string &message) {
-    std::fprintf(stderr, "murmelo render: %s\n", message.c_str());
-    return 1;
-}
+int usageError(const std::string &message) { return tool::usageError("render", message, kUsage); }
+
+int failure(const std::string &message) { return tool::failure("render", message); }
 
 bool number(const std::string &text, double low, double high, double &out) {
     char *end = nullptr;

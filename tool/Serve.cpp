@@ -47,17 +47,12 @@ struct ServeOptions {
     int offset = 1;
 };
 
-int usageError(const std::string &message) {
-    std::fprintf(stderr, "murmelo serve: %s\n", message.c_str());
-    std::fprintf(stderr, "usage: murmelo serve [--offset N] [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
-                         "[--input FILE] [--plugin PATH]\n");
-    return 2;
-}
+constexpr char kUsage[] = "usage: murmelo serve [--offset N] [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
+                         "[--input FILE] [--plugin PATH]\n";
 
-int failure(const std::string &message) {
-    std::fprintf(stderr, "murmelo serve: %s\n", message.c_str());
-    return 1;
-}
+int usageError(const std::string &message) { return tool::usageError("serve", message, kUsage); }
+
+int failure(const std::string &message) { return tool::failure("serve", message); }
 
 bool takeOptions(Args &args, ServeOptions &o, std::string &error) {
     std::string value;

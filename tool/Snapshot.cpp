@@ -44,17 +44,12 @@ struct SnapshotOptions {
     std::string output, program, skin, hover;
 };
 
-int usageError(const std::string &message) {
-    std::fprintf(stderr, "murmelo snapshot: %s\n", message.c_str());
-    std::fprintf(stderr, "usage: murmelo snapshot OUT.png [--program NAME|INDEX] [--skin NAME|FOLDER] "
-                         "[--hover PARAM]\n");
-    return 2;
-}
+constexpr char kUsage[] = "usage: murmelo snapshot OUT.png [--program NAME|INDEX] [--skin NAME|FOLDER] "
+                         "[--hover PARAM]\n";
 
-int failure(const std::string &message) {
-    std::fprintf(stderr, "murmelo snapshot: %s\n", message.c_str());
-    return 1;
-}
+int usageError(const std::string &message) { return tool::usageError("snapshot", message, kUsage); }
+
+int failure(const std::string &message) { return tool::failure("snapshot", message); }
 
 vst2::VstIntPtr VST2_CALLBACK hostCallback(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr,
                                            void *, float) {

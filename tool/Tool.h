@@ -35,6 +35,14 @@ int findProgram(vsthost::Plugin &p, const std::string &wanted);
 bool applyProgramAndSettings(vsthost::Plugin &p, const std::string &program, const std::vector<std::string> &settings,
                              std::string &error);
 
+// A command's complaint about its arguments: "murmelo COMMAND: MESSAGE"
+// and then its usage lines on standard error; returns 2, the exit status
+// for bad usage.
+int usageError(const char *command, const std::string &message, const char *usage);
+// A command that could not do its work: "murmelo COMMAND: MESSAGE" on
+// standard error; returns 1.
+int failure(const char *command, const std::string &message);
+
 int runInfo(Args args);
 int runRender(Args args);
 int runServe(Args args);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 
 using namespace osc_test;
@@ -27,6 +28,7 @@ function remember(...)
 end
 function recall() return remembered end
 function fails() error('boom') end
+function versions() return majorVersion .. '.' .. minorVersion .. '.' .. dotVersion, version end
 requestAllNoteOn(function(channel, note, velocity) lastOn = channel .. ' ' .. note .. ' ' .. velocity end)
 requestAllNoteOff(function(channel, note, velocity) lastOff = channel .. ' ' .. note .. ' ' .. velocity end)
 function notes() return lastOn, lastOff end
@@ -266,3 +268,26 @@ requestNoteOn(10, function() sendOSC(target, '/extra', 'i', {1}, 'ignored') end)
 }
 
 } // namespace
+
+// The version is written once, in the build's project(VERSION): the host,
+// the OSC address space and the script globals all report that one.
+TEST_F(OscScripts, EveryPartReportsTheBuildsVersion) {
+    const std::string text = MURMELO_PROJECT_VERSION;
+    int major = -1, minor = -1, dot = -1;
+    ASSERT_EQ(std::sscanf(text.c_str(), "%d.%d.%d", &major, &minor, &dot), 3) << text;
+
+    EXPECT_EQ(server->plugin().dispatch(vst2::effGetVendorVersion), (major << 16) | (minor << 8) | dot);
+
+    const std::string url = client.url();
+    client.send(port, "/ping", [&](osc::OutboundPacketStream &p) { p << url.c_str() << "/pong"; });
+    auto got = client.receive();
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got[0].types(), "ss");
+    EXPECT_EQ(got[0].args[1].s, "Murmelo " + text);
+
+    got = call("versions");
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got[0].types(), "sf");
+    EXPECT_EQ(got[0].args[0].s, text);
+    EXPECT_EQ(got[0].args[1].f, static_cast<float>(major * 10000 + minor * 100 + dot));
+}
