@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake pkg-config git dpkg-dev
+  build-essential cmake pkg-config git dpkg-dev clang-format-14
   libgtest-dev
   libinih-dev libsmf-dev
   libfreetype-dev libftgl-dev libglew-dev libpng-dev zlib1g-dev
