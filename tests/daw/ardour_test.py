@@ -142,6 +142,8 @@ def scan(scratch):
     check(info.get("name") == "Murmelo", "cached name is %r" % info.get("name"))
     check((info.get("n_inputs"), info.get("n_outputs")) == ("2", "2"), "not a stereo effect: %r" % info)
     check(info.get("can_process_replace") == "1", "no processReplacing: %r" % info)
+    check(info.get("creator") == "Quorvane", "cached vendor is %r" % info.get("creator"))
+    check(info.get("has_editor") == "1" and info.get("n_midi_inputs") == "1", "no editor or no MIDI input: %r" % info)
 
 
 def run_lua(scratch, step):
