@@ -2,6 +2,7 @@
 
 #include "core/CFString.h"
 #include "core/Kernel.h"
+#include "core/ParameterGroups.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,7 +37,8 @@ QrvAuBase::QrvAuBase(vst2::HostCallback audioMaster, int numPrograms, int numPar
     : AudioEffectX(audioMaster, numPrograms, numParams), programs{} {
     for (auto &slot : programs) {
         auto *p = new QrvProgramBasic;
-        for (int j = 0; j < kNumParameters; ++j) p->setValue(j, parameterInfo(j).defaultValue);
+        for (int j = 0; j < kNumParameters; ++j)
+            p->setValue(j, parameterInfo(j).defaultValue);
         p->setName("Defaults");
         slot = p;
     }
@@ -44,13 +46,16 @@ QrvAuBase::QrvAuBase(vst2::HostCallback audioMaster, int numPrograms, int numPar
 }
 
 QrvAuBase::~QrvAuBase() {
-    for (auto *p : programs) delete p;
-    for (auto *k : kernels) delete k;
+    for (auto *p : programs)
+        delete p;
+    for (auto *k : kernels)
+        delete k;
 }
 
 void QrvAuBase::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
     bool silence = false;
-    for (std::size_t k = 0; k < kernels.size(); ++k) kernels[k]->process(inputs[k], outputs[k], frames, 1, silence);
+    for (std::size_t k = 0; k < kernels.size(); ++k)
+        kernels[k]->process(inputs[k], outputs[k], frames, 1, silence);
 }
 
 void QrvAuBase::setParameter(vst2::VstInt32 index, float normalised) {
@@ -81,6 +86,23 @@ void QrvAuBase::getParameterName(vst2::VstInt32 index, char *text) {
     // Always 16 bytes: up to 15 characters, zero-filled.
     std::memset(text, 0, kParameterNameChars + 1);
     if (isParameterIndex(index)) std::strncpy(text, parameterInfo(index).name, kParameterNameChars);
+}
+
+// Hosts that ask (Ardour, Reaper, Bitwig) show the full name instead of the
+// 15 characters of effGetParamName, and group the parameters as the editor
+// does.  Nothing else of the record is offered: steps and integer ranges stay
+// the host's own.
+bool QrvAuBase::getParameterProperties(vst2::VstInt32 index, vst2::VstParameterProperties *p) {
+    if (!isParameterIndex(index)) return false;
+    std::memset(p, 0, sizeof *p);
+    copyText(p->label, parameterInfo(index).name, sizeof p->label - 1);
+    copyText(p->shortLabel, parameterShortLabel(index), sizeof p->shortLabel - 1);
+    p->flags = vst2::kVstParameterSupportsDisplayCategory;
+    const int group = parameterGroup(index);
+    p->category = static_cast<std::int16_t>(group);
+    p->numParametersInCategory = static_cast<std::int16_t>(parametersInGroup(group));
+    copyText(p->categoryLabel, parameterGroupName(group), sizeof p->categoryLabel - 1);
+    return true;
 }
 
 void QrvAuBase::getParameterDisplay(vst2::VstInt32 index, char *text) {

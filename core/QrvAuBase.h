@@ -23,7 +23,7 @@ constexpr int kPropertyDisplayState = 64001;
 // The 12-byte (on 32-bit) string-from-value request of property 33.
 struct ParameterStringFromValue {
     int parameter;
-    const float *value; // null: the current value
+    const float *value;   // null: the current value
     class CFString *text; // result, one reference for the caller, or null
 };
 
@@ -46,6 +46,7 @@ public:
     void getParameterLabel(vst2::VstInt32 index, char *label) override;
     void getParameterDisplay(vst2::VstInt32 index, char *text) override;
     void getParameterName(vst2::VstInt32 index, char *text) override;
+    bool getParameterProperties(vst2::VstInt32 index, vst2::VstParameterProperties *p) override;
     void setProgramName(char *name) override;
     void getProgramName(char *name) override;
     bool getProgramNameIndexed(vst2::VstInt32 category, vst2::VstInt32 index, char *text) override;

@@ -129,19 +129,24 @@ void QrvMurmelo::setProgram(vst2::VstInt32 program) {
     applyOscPortOffset();
 }
 
-void QrvMurmelo::applyOscPortOffset() {
+int QrvMurmelo::oscPort() {
     // The offset is the stored value truncated toward zero.
     const float v = currentProgram()->getValue(kOscPortOffset);
     const int offset = std::fabs(v) < 1e6f ? static_cast<int>(v) : 0;
-    oscHelper->requestPort(offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0);
+    return offset != 0 ? oscBasePort.load(std::memory_order_relaxed) + offset : 0;
 }
 
+void QrvMurmelo::applyOscPortOffset() { oscHelper->requestPort(oscPort()); }
+
+// [any, often audio] Nothing here locks or allocates: the editor gets the
+// value through its mailbox, the OSC server through its queue, and a new
+// "OSC Port Offset" is applied by the OSC server's notify thread.
 void QrvMurmelo::setParameter(vst2::VstInt32 index, float normalised) {
     if (!isParameterIndex(index)) return;
     QrvAuBase::setParameter(index, normalised);
     const float real = value(index);
     notifyEditor(index, real);
-    if (index == kOscPortOffset) applyOscPortOffset();
+    if (index == kOscPortOffset) oscHelper->portOffsetChanged();
     oscHelper->parameterChanged(index, real);
 }
 
@@ -199,14 +204,29 @@ int QrvMurmelo::getPropertyInfo(int property, int, int, unsigned *size, bool *wr
 
 int QrvMurmelo::setProperty(int, int, int, const void *, unsigned) { return kStatusInvalidProperty; }
 
+// The hosts are told after the instance lock is released: a host whose
+// update-display callback waits for its UI thread, while that thread creates
+// or closes an instance (and so waits for the lock), would otherwise never
+// return.  What is kept is only the host's callback and the AEffect address
+// that names the instance to it; nothing of an instance closed meanwhile is
+// read.
 void QrvMurmelo::setOthersParameter(int offset, int index, float realValue) {
     if (!isParameterIndex(index)) return;
-    std::lock_guard<std::mutex> guard(instancesLock);
-    for (QrvMurmelo *fx : instances()) {
-        if (!hasOffset(*fx, offset)) continue;
-        fx->currentProgram()->setValue(index, realValue);
-        fx->updateDisplay();
+    struct Target {
+        vst2::HostCallback host;
+        vst2::AEffect *effect;
+    };
+    std::vector<Target> targets;
+    {
+        std::lock_guard<std::mutex> guard(instancesLock);
+        for (QrvMurmelo *fx : instances()) {
+            if (!hasOffset(*fx, offset)) continue;
+            fx->currentProgram()->setValue(index, realValue);
+            targets.push_back({fx->audioMaster, fx->getAeffect()});
+        }
     }
+    for (const Target &t : targets)
+        if (t.host) t.host(t.effect, vst2::audioMasterUpdateDisplay, 0, 0, nullptr, 0.f);
 }
 
 float QrvMurmelo::getOthersParameter(int offset, int index) {

@@ -68,6 +68,10 @@ public:
     static void setOthersGuiFlag(int offset, int flag, bool state);
     static bool getOthersGuiFlag(int offset, int flag);
 
+    // [any] The OSC port the current program asks for: base port plus the
+    // "OSC Port Offset" truncated toward zero, or 0 (off) for offset 0.
+    int oscPort();
+
     DisplayState &display() { return displayState; }
     // The editor (owned through the base class), for tools and tests.
     QV::Editor *getEditorView() { return editorView; }

@@ -1,6 +1,7 @@
 // The effect's audio side: kernels, crossfade scratch, the block stage and
 // the per-block order of processReplacing.
 #include "core/QrvMurmelo.h"
+#include "midi/MurmeloLuaMIDIHelper.h"
 
 #include "core/MurmeloDsp.h"
 
@@ -39,6 +40,9 @@ void QrvMurmelo::resizeScratchBuffers(int frames) {
 }
 
 void QrvMurmelo::processReplacing(float **inputs, float **outputs, vst2::VstInt32 frames) {
+    // MIDI events that waited for a busy interpreter reach the scripts now,
+    // so their parameter changes shape this block.
+    midiHost->deliverQueuedMidi();
     const int channels = std::min<int>(static_cast<int>(kernels.size()), kMaxChannels);
     // Blocks longer than the scratch buffers are processed as several
     // consecutive blocks that fit, never by writing past them.

@@ -126,8 +126,13 @@ void LuaMIDIHelper::runChunk(const char *what, int loadStatus) {
 }
 
 int LuaMIDIHelper::protectedCall(int nargs, int nresults, bool *ranTooLong) {
-    std::lock_guard<std::recursive_mutex> guard(luaLock);
-    return budget.call(state, nargs, nresults, ranTooLong);
+    int status;
+    {
+        std::lock_guard<std::recursive_mutex> guard(luaLock);
+        status = budget.call(state, nargs, nresults, ranTooLong);
+    }
+    reportDroppedMidi();
+    return status;
 }
 
 } // namespace QV

@@ -9,14 +9,18 @@
 // Threads: the interpreter is entered from the thread that constructs the
 // effect (script loading), the host's thread that delivers MIDI events, the
 // timer-queue worker and the OSC thread.  Every use of the interpreter
-// happens under luaLock.  A timer callback never holds timersLock and luaLock
-// together; a thread holding luaLock takes timersLock only briefly inside the
-// timer functions.
+// happens under luaLock.  The host's audio thread never waits for it: it
+// only tries the lock, and when another thread holds it the block's events
+// wait in a fixed-size queue for the next block that gets the lock (one
+// block of latency more, only while a timer callback or an OSC call runs).  A timer callback never holds timersLock and
+// luaLock together; a thread holding luaLock takes timersLock only briefly inside the timer functions.
 #pragma once
 
+#include "midi/MidiEventQueue.h"
 #include "midi/ScriptBudget.h"
 #include "platform/TimerQueue.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -73,8 +77,18 @@ public:
     // [any] The interpreter, created and its scripts run on first use; null
     // when it could not be created.
     lua_State *getLuaState();
-    // [audio] Decodes the host's event block and dispatches it; returns 1.
+    // [audio] Decodes the host's event block and dispatches it, after any
+    // events still queued; when the interpreter is busy the MIDI events are
+    // queued instead.  Never waits.  Returns 1.
     int processMidiEvents(const vst2::VstEvents *events);
+    // [audio] Delivers queued events if the interpreter is free; called at
+    // the start of every audio block.  Without queued events it does nothing
+    // at all (no lock is tried).
+    void deliverQueuedMidi();
+    // [any] Events lost because the queue was full, counted since the last
+    // report (the next thread that leaves the interpreter, other than the
+    // audio thread, prints it).
+    std::uint32_t droppedMidiEvents() const { return droppedMidi.load(std::memory_order_relaxed); }
 
     // For the OSC server: the lock to hold while using the interpreter, and
     // the protected call to enter it with (under that lock, with the
@@ -125,6 +139,9 @@ private:
     void dispatch(MidiEventKind kind, std::int32_t key, const int *args, int nargs);
     void callHandler(int ref, const int *args, int nargs, const char *what);
     void timerFired(std::uint64_t id);
+    void decodeMidi(const QueuedMidiEvent &event);
+    void drainQueuedMidi();
+    void reportDroppedMidi();
 
     murmelo::QrvMurmelo *owner;
     OSCHelper *oscHelper;
@@ -140,6 +157,8 @@ private:
     std::mutex timersLock;
     std::unique_ptr<std::map<std::string, int>> paramLookup; // name -> index
     ScriptBudget budget;
+    MidiEventQueue midiQueue;
+    std::atomic<std::uint32_t> droppedMidi{0};
 };
 
 } // namespace QV

@@ -99,8 +99,11 @@ void LuaMIDIHelper::timerFired(std::uint64_t id) {
             timers.erase(found);
         }
     }
-    std::lock_guard<std::recursive_mutex> guard(luaLock);
-    if (state) callHandler(handler, nullptr, 0, "a timer callback");
+    {
+        std::lock_guard<std::recursive_mutex> guard(luaLock);
+        if (state) callHandler(handler, nullptr, 0, "a timer callback");
+    }
+    reportDroppedMidi();
 }
 
 void LuaMIDIHelper::stopTimers() {

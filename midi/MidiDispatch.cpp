@@ -32,34 +32,65 @@ enum : int {
 } // namespace
 
 int LuaMIDIHelper::processMidiEvents(const vst2::VstEvents *events) {
+    std::unique_lock<std::recursive_mutex> lock(luaLock, std::try_to_lock);
+    if (lock.owns_lock()) drainQueuedMidi();
     if (!events) return 1;
     for (int i = 0; i < events->numEvents; ++i) {
         const vst2::VstEvent *event = events->events[i];
         if (!event || event->type != vst2::kVstMidiType) continue; // sysex and others
         const auto *midi = reinterpret_cast<const vst2::VstMidiEvent *>(event);
-        const int status = static_cast<unsigned char>(midi->midiData[0]);
-        if (status < kStatusNoteOff || status >= kStatusSystem) continue;
-        const int channel = status & 0x0F;
-        const unsigned char data1 = midi->midiData[1] & 0x7F;
-        const unsigned char data2 = midi->midiData[2] & 0x7F;
-        const std::int32_t delta = midi->deltaFrames;
-        switch (status & 0xF0) {
-        case kStatusPolyPressure: polyPressure(channel, data1, data2); break;
-        case kStatusControlChange: controlChange(channel, data1, data2, delta); break;
-        case kStatusProgramChange: programChange(channel, data1); break;
-        case kStatusChannelPressure: channelPressure(channel, data1); break;
-        case kStatusPitchWheel: pitchWheel(channel, data1, data2, delta); break;
-        case kStatusNoteOn:
-            if (data2 != 0) {
-                noteOn(channel, data1, data2, delta);
-                break;
-            }
-            noteOff(channel, data1, data2, delta); // velocity 0 means note off
-            break;
-        default: noteOff(channel, data1, data2, delta); break;
-        }
+        const QueuedMidiEvent e{{static_cast<unsigned char>(midi->midiData[0]),
+                                 static_cast<unsigned char>(midi->midiData[1]),
+                                 static_cast<unsigned char>(midi->midiData[2])},
+                                midi->deltaFrames};
+        if (lock.owns_lock())
+            decodeMidi(e);
+        else if (!midiQueue.push(e))
+            droppedMidi.fetch_add(1, std::memory_order_relaxed);
     }
     return 1;
+}
+
+void LuaMIDIHelper::deliverQueuedMidi() {
+    if (midiQueue.empty()) return;
+    std::unique_lock<std::recursive_mutex> lock(luaLock, std::try_to_lock);
+    if (lock.owns_lock()) drainQueuedMidi();
+}
+
+// [under luaLock]
+void LuaMIDIHelper::drainQueuedMidi() {
+    QueuedMidiEvent e;
+    while (midiQueue.pop(e)) decodeMidi(e);
+}
+
+// [any thread but the audio thread, after leaving the interpreter]
+void LuaMIDIHelper::reportDroppedMidi() {
+    const std::uint32_t dropped = droppedMidi.exchange(0, std::memory_order_relaxed);
+    if (dropped) reportScriptProblem("%u MIDI events dropped: the interpreter was busy too long\n", dropped);
+}
+
+void LuaMIDIHelper::decodeMidi(const QueuedMidiEvent &event) {
+    const int status = event.bytes[0];
+    if (status < kStatusNoteOff || status >= kStatusSystem) return;
+    const int channel = status & 0x0F;
+    const unsigned char data1 = event.bytes[1] & 0x7F;
+    const unsigned char data2 = event.bytes[2] & 0x7F;
+    const std::int32_t delta = event.deltaFrames;
+    switch (status & 0xF0) {
+    case kStatusPolyPressure: polyPressure(channel, data1, data2); break;
+    case kStatusControlChange: controlChange(channel, data1, data2, delta); break;
+    case kStatusProgramChange: programChange(channel, data1); break;
+    case kStatusChannelPressure: channelPressure(channel, data1); break;
+    case kStatusPitchWheel: pitchWheel(channel, data1, data2, delta); break;
+    case kStatusNoteOn:
+        if (data2 != 0) {
+            noteOn(channel, data1, data2, delta);
+            break;
+        }
+        noteOff(channel, data1, data2, delta); // velocity 0 means note off
+        break;
+    default: noteOff(channel, data1, data2, delta); break;
+    }
 }
 
 void LuaMIDIHelper::noteOn(int channel, unsigned char note, unsigned char velocity, std::int32_t) {

@@ -1,5 +1,7 @@
 #include "osc/OSCHelper.h"
 
+#include "core/QrvMurmelo.h"
+
 #include <oscpack/ip/TimerListener.h>
 #include <oscpack/ip/UdpSocket.h>
 
@@ -75,6 +77,7 @@ void OSCHelper::startTask() {
         oscPrint("Warning: Attempt to recreate OSC task\n");
         return;
     }
+    quitNotify.store(false, std::memory_order_relaxed);
     int error = 0;
     if (!oscThread.start([this] { TaskMain(); }, &error)) {
         oscPrint("failed to create OSC thread: %d\n", error);
@@ -88,7 +91,8 @@ void OSCHelper::stopTask() {
     // Port 0 also keeps a run that is being set up right now from starting.
     requestPort(0);
     quitOsc.signal();
-    quitNotify.signal();
+    quitNotify.store(true, std::memory_order_release);
+    notifyWake.post();
     awaitEnd(oscThread, oscEnded, "OSC thread");
     awaitEnd(notifyThread, notifyEnded, "OSC notify thread");
 }
@@ -146,12 +150,29 @@ void OSCHelper::listenOnce() {
     activePort.store(0, std::memory_order_release);
 }
 
+// Every wake-up drains the whole queue: posts made while the thread was
+// busy are counted by the wake-up and never lost.
 void OSCHelper::NotifyMain() {
-    while (platform::waitForAny({&quitNotify, &notify}) == 1) {
+    for (;;) {
+        notifyWake.wait();
+        if (quitNotify.load(std::memory_order_acquire)) break;
+        if (portCheckPending.exchange(false, std::memory_order_acq_rel)) applyOwnersPort();
         SetParamQueue::Entry entry;
         while (queue.Read(entry)) sendUpdate(entry);
     }
     notifyEnded.signal();
+}
+
+void OSCHelper::portOffsetChanged() {
+    portCheckPending.store(true, std::memory_order_release);
+    notifyWake.post();
+}
+
+// [osc notify] The port is read from the current program now, not when the
+// change was posted: whatever road changed it last (host, program change,
+// preferences), the value applied last is the current one.
+void OSCHelper::applyOwnersPort() {
+    if (owner) requestPort(owner->oscPort());
 }
 
 void OSCHelper::sendUpdate(const SetParamQueue::Entry &entry) {
@@ -175,7 +196,7 @@ void OSCHelper::sendUpdate(const SetParamQueue::Entry &entry) {
 
 void OSCHelper::parameterChanged(int index, float value) {
     if (!isRegisteredForUpdate(index)) return;
-    if (queue.Write(index, value)) notify.signal();
+    if (queue.Write(index, value)) notifyWake.post();
 }
 
 bool OSCHelper::isRegisteredForUpdate(int index) const {

@@ -4,7 +4,9 @@
 //    to the address-space dispatcher (ProcessMessage);
 //  - the notify thread sends parameter updates to the clients that asked
 //    for them with "/registerUpdate", fed through the SetParamQueue by the
-//    effect's host-facing setParameter.
+//    effect's host-facing setParameter, and applies port changes that the
+//    host made from its audio thread.  It has a wake-up of its own
+//    (notifyWake) that the audio thread posts without a lock.
 // OSC is off until the instance's "OSC Port Offset" is non-zero; the effect
 // then asks for the base port plus that offset (requestPort).
 //
@@ -22,6 +24,7 @@
 #include "osc/SetParamQueue.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
+#include "platform/WakeSignal.h"
 
 #include <oscpack/osc/OscPacketListener.h>
 
@@ -69,6 +72,10 @@ public:
     // [any] the port for the next listening run, 0 for off.  Ends the
     // current run; a non-zero port starts a new one.
     void requestPort(int port);
+    // [any, audio] "OSC Port Offset" changed: the notify thread asks the
+    // effect for its port and applies it (requestPort takes locks, so it
+    // never runs on the poster's thread).  No lock, no allocation.
+    void portOffsetChanged();
     // [any] port of the current listening run, 0 when not listening.
     int getActivePort() const { return activePort.load(std::memory_order_acquire); }
 
@@ -114,6 +121,7 @@ private:
     void listenOnce();
     bool publishRun(ListeningRun *run, int port);
     void NotifyMain();
+    void applyOwnersPort();
     void sendUpdate(const SetParamQueue::Entry &entry);
     void awaitEnd(platform::Thread &thread, platform::AutoResetEvent &ended, const char *name);
 
@@ -126,8 +134,13 @@ private:
     LuaMIDIHelper *midiHost;
     platform::Thread oscThread;
     platform::Thread notifyThread;
-    platform::AutoResetEvent quitOsc, restartOsc, quitNotify, notify;
+    platform::AutoResetEvent quitOsc, restartOsc;
     platform::AutoResetEvent oscEnded, notifyEnded;
+    // The notify thread's wake-up and what it is woken for (besides the
+    // update queue): its end, or a port to re-read from the effect.
+    platform::WakeSignal notifyWake;
+    std::atomic<bool> quitNotify{false};
+    std::atomic<bool> portCheckPending{false};
     std::atomic<int> requestedPort{0};
     std::atomic<int> activePort{0};
 

@@ -1,13 +1,11 @@
 #include "osc/OscOutgoing.h"
 
-#include <oscpack/ip/NetworkingUtils.h>
 #include <oscpack/ip/UdpSocket.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <stdexcept>
 
 namespace QV {
@@ -54,13 +52,45 @@ OscUrl parseOscUrl(const char *url) {
     return parsed;
 }
 
+namespace {
+
+// A dotted quad of four decimal numbers 0..255 ("192.168.1.20").
+bool parseDottedQuad(const std::string &text, unsigned long &address) {
+    unsigned long result = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= text.size() || text[at++] != '.')) return false;
+        std::size_t digits = 0;
+        unsigned long number = 0;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && digits < 3) {
+            number = number * 10 + static_cast<unsigned long>(text[at++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || number > 255) return false;
+        result = (result << 8) | number;
+    }
+    if (at != text.size()) return false;
+    address = result;
+    return true;
+}
+
+bool isLocalhost(const std::string &text) {
+    static const char kLocalhost[] = "localhost";
+    if (text.size() != sizeof(kLocalhost) - 1) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != kLocalhost[i]) return false;
+    return true;
+}
+
+} // namespace
+
 bool lookupHost(const std::string &host, unsigned long &address) {
-    static std::mutex lookupLock;
-    if (host.empty()) return false;
-    std::lock_guard<std::mutex> guard(lookupLock);
-    // The system's answer 0 stands for "not found".
-    address = GetHostByName(host.c_str());
-    return address != 0;
+    constexpr unsigned long kLoopback = 0x7F000001UL; // 127.0.0.1
+    if (isLocalhost(host)) {
+        address = kLoopback;
+        return true;
+    }
+    return parseDottedQuad(host, address);
 }
 
 OscPacket::OscPacket(const char *path) : stream(buffer, sizeof(buffer)) {

@@ -32,9 +32,12 @@ struct OscUrl {
 };
 OscUrl parseOscUrl(const char *url);
 
-// Host name or dotted IPv4 address to an address in host byte order.  False
-// when the name does not resolve.  Lookups are serialised process-wide: the
-// system's lookup keeps its answer in shared storage.  [any]
+// A host text to an IPv4 address in host byte order.  Only dotted quads
+// ("192.168.1.20") and "localhost" (any case, 127.0.0.1) are understood;
+// other names are never looked up and give false.  A system lookup can
+// wait many seconds on a silent name server, and the callers cannot wait:
+// sendOSC runs under the interpreter's lock, often on the host's audio
+// thread, and the OSC thread must stay responsive and stop on time.  [any]
 bool lookupHost(const std::string &host, unsigned long &address);
 
 // A datagram under construction: one message in a bundle with time tag 1.

@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git dpkg-dev
   libgtest-dev
-  liblua5.1-0-dev liboscpack-dev libinih-dev libsmf-dev
+  libinih-dev libsmf-dev
   libfreetype-dev libftgl-dev libglew-dev libpng-dev zlib1g-dev
   libx11-dev libxtst-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libfontconfig-dev
   libsndfile1-dev nlohmann-json3-dev
@@ -26,6 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Lua and oscpack from Debian's source packages, built once into a cache.
+deps_prefix=$(./scripts/deps.sh linux)
+
 build_type=${BUILD_TYPE:-RelWithDebInfo}
-cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" > /dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" -DMURMELO_DEPS_PREFIX="$deps_prefix" > /dev/null
 cmake --build build -j2

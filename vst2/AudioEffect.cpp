@@ -109,8 +109,16 @@ VstIntPtr editorRect(AudioEffect &fx, const Call &c) {
 }
 
 const OpcodeEntry<AudioEffect> kBaseOpcodes[] = {
-    {effOpen, [](AudioEffect &fx, const Call &) -> VstIntPtr { fx.open(); return 0; }},
-    {effClose, [](AudioEffect &fx, const Call &) -> VstIntPtr { fx.close(); return 0; }},
+    {effOpen,
+     [](AudioEffect &fx, const Call &) -> VstIntPtr {
+         fx.open();
+         return 0;
+     }},
+    {effClose,
+     [](AudioEffect &fx, const Call &) -> VstIntPtr {
+         fx.close();
+         return 0;
+     }},
     {effSetProgram,
      [](AudioEffect &fx, const Call &c) -> VstIntPtr {
          if (c.value >= 0 && c.value < fx.getNumPrograms()) fx.setProgram(static_cast<VstInt32>(c.value));
@@ -142,7 +150,11 @@ const OpcodeEntry<AudioEffect> kBaseOpcodes[] = {
          if (c.ptr) fx.getParameterName(c.index, text(c));
          return 0;
      }},
-    {effSetSampleRate, [](AudioEffect &fx, const Call &c) -> VstIntPtr { fx.setSampleRate(c.opt); return 0; }},
+    {effSetSampleRate,
+     [](AudioEffect &fx, const Call &c) -> VstIntPtr {
+         fx.setSampleRate(c.opt);
+         return 0;
+     }},
     {effSetBlockSize,
      [](AudioEffect &fx, const Call &c) -> VstIntPtr {
          fx.setBlockSize(static_cast<VstInt32>(c.value));
@@ -158,9 +170,7 @@ const OpcodeEntry<AudioEffect> kBaseOpcodes[] = {
      }},
     {effEditGetRect, editorRect},
     {effEditOpen,
-     [](AudioEffect &fx, const Call &c) -> VstIntPtr {
-         return fx.getEditor() && fx.getEditor()->open(c.ptr) ? 1 : 0;
-     }},
+     [](AudioEffect &fx, const Call &c) -> VstIntPtr { return fx.getEditor() && fx.getEditor()->open(c.ptr) ? 1 : 0; }},
     {effEditClose,
      [](AudioEffect &fx, const Call &) -> VstIntPtr {
          if (fx.getEditor()) fx.getEditor()->close();
@@ -203,6 +213,10 @@ const OpcodeEntry<AudioEffectX> kExtendedOpcodes[] = {
      [](AudioEffectX &fx, const Call &c) -> VstIntPtr {
          return c.ptr && fx.string2parameter(c.index, text(c)) ? 1 : 0;
      }},
+    {effGetParameterProperties,
+     [](AudioEffectX &fx, const Call &c) -> VstIntPtr {
+         return c.ptr && fx.getParameterProperties(c.index, static_cast<VstParameterProperties *>(c.ptr)) ? 1 : 0;
+     }},
     {effGetNumProgramCategories, [](AudioEffectX &fx, const Call &) -> VstIntPtr { return fx.getNumCategories(); }},
     {effGetProgramNameIndexed,
      [](AudioEffectX &fx, const Call &c) -> VstIntPtr {
@@ -226,9 +240,7 @@ const OpcodeEntry<AudioEffectX> kExtendedOpcodes[] = {
     {effVendorSpecific,
      [](AudioEffectX &fx, const Call &c) -> VstIntPtr { return fx.vendorSpecific(c.index, c.value, c.ptr, c.opt); }},
     {effCanDo,
-     [](AudioEffectX &fx, const Call &c) -> VstIntPtr {
-         return c.ptr && text(c)[0] ? fx.canDo(text(c)) : 0;
-     }},
+     [](AudioEffectX &fx, const Call &c) -> VstIntPtr { return c.ptr && text(c)[0] ? fx.canDo(text(c)) : 0; }},
     {effGetTailSize, [](AudioEffectX &fx, const Call &) -> VstIntPtr { return fx.getGetTailSize(); }},
     {effGetVstVersion, [](AudioEffectX &fx, const Call &) -> VstIntPtr { return fx.getVstVersion(); }},
     {effEditKeyDown, [](AudioEffectX &fx, const Call &c) -> VstIntPtr { return keyCall(fx, c, true); }},

@@ -83,8 +83,7 @@ public:
     void programsAreChunks(bool state = true) { setFlag(effFlagsProgramChunks, state); }
 
     // [any] host callbacks; 0 when the host has no callback.
-    VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void *ptr = nullptr,
-                       float opt = 0.f);
+    VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void *ptr = nullptr, float opt = 0.f);
     VstInt32 getMasterVersion();
     bool beginEdit(VstInt32 index);
     bool endEdit(VstInt32 index);
@@ -118,6 +117,8 @@ public:
     virtual bool canParameterBeAutomated(VstInt32) { return true; }
     virtual bool string2parameter(VstInt32, char *) { return false; }
     virtual VstInt32 getNumCategories() { return 1; }
+    // Fills in the host's record for one parameter; false when there is none.
+    virtual bool getParameterProperties(VstInt32, VstParameterProperties *) { return false; }
     virtual bool getProgramNameIndexed(VstInt32, VstInt32, char *) { return false; }
     virtual bool copyProgram(VstInt32) { return false; }
     virtual bool setBypass(bool) { return false; }

@@ -25,12 +25,11 @@ using VstIntPtr = std::intptr_t;
 
 struct AEffect;
 
-using HostCallback = VstIntPtr(VST2_CALLBACK *)(AEffect *effect, VstInt32 opcode, VstInt32 index,
-                                                VstIntPtr value, void *ptr, float opt);
-using DispatcherProc = VstIntPtr(VST2_CALLBACK *)(AEffect *effect, VstInt32 opcode, VstInt32 index,
-                                                  VstIntPtr value, void *ptr, float opt);
-using ProcessProc = void(VST2_CALLBACK *)(AEffect *effect, float **inputs, float **outputs,
-                                          VstInt32 sampleFrames);
+using HostCallback = VstIntPtr(VST2_CALLBACK *)(AEffect *effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                void *ptr, float opt);
+using DispatcherProc = VstIntPtr(VST2_CALLBACK *)(AEffect *effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                  void *ptr, float opt);
+using ProcessProc = void(VST2_CALLBACK *)(AEffect *effect, float **inputs, float **outputs, VstInt32 sampleFrames);
 using ProcessDoubleProc = void(VST2_CALLBACK *)(AEffect *effect, double **inputs, double **outputs,
                                                 VstInt32 sampleFrames);
 using SetParameterProc = void(VST2_CALLBACK *)(AEffect *effect, VstInt32 index, float value);
@@ -281,6 +280,40 @@ struct VstEvents {
     VstEvent *events[2];
 };
 
+// What effGetParameterProperties fills in for one parameter.
+enum VstParameterFlags : VstInt32 {
+    kVstParameterIsSwitch = 1 << 0,
+    kVstParameterUsesIntegerMinMax = 1 << 1,
+    kVstParameterUsesFloatStep = 1 << 2,
+    kVstParameterUsesIntStep = 1 << 3,
+    kVstParameterSupportsDisplayIndex = 1 << 4,
+    kVstParameterSupportsDisplayCategory = 1 << 5,
+    kVstParameterCanRamp = 1 << 6,
+};
+
+constexpr int kVstMaxLabelLen = 64;
+constexpr int kVstMaxShortLabelLen = 8;
+constexpr int kVstMaxCategLabelLen = 24;
+
+struct VstParameterProperties {
+    float stepFloat;
+    float smallStepFloat;
+    float largeStepFloat;
+    char label[kVstMaxLabelLen]; // the full name, unlike effGetParamName's 8 promised bytes
+    VstInt32 flags;
+    VstInt32 minInteger;
+    VstInt32 maxInteger;
+    VstInt32 stepInteger;
+    VstInt32 largeStepInteger;
+    char shortLabel[kVstMaxShortLabelLen];
+    std::int16_t displayIndex;
+    std::int16_t category; // 1-based; parameters of one category are adjacent
+    std::int16_t numParametersInCategory;
+    std::int16_t reserved;
+    char categoryLabel[kVstMaxCategLabelLen];
+    char future[16];
+};
+
 // Editor rectangle, in pixels.
 struct ERect {
     std::int16_t top;
@@ -293,6 +326,10 @@ struct ERect {
 static_assert(sizeof(VstEvent) == 32 && sizeof(VstMidiEvent) == 32, "event size");
 static_assert(offsetof(VstMidiEvent, midiData) == 24, "midi data offset");
 static_assert(sizeof(ERect) == 8, "ERect size");
+static_assert(sizeof(VstParameterProperties) == 152 && offsetof(VstParameterProperties, flags) == 76 &&
+                  offsetof(VstParameterProperties, shortLabel) == 96 &&
+                  offsetof(VstParameterProperties, categoryLabel) == 112,
+              "VstParameterProperties layout");
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(AEffect) == 144, "AEffect size (32-bit)");
 static_assert(offsetof(AEffect, object) == 64 && offsetof(AEffect, uniqueID) == 72, "AEffect layout (32-bit)");

@@ -1,11 +1,14 @@
 // processReplacing of the real plug-in allocates nothing and takes no lock.
 //
-// This program replaces the C allocator (operator new ends up there too) and
-// the pthread lock functions for the whole process, murmelo.so included, and
-// counts the calls a thread makes while its counting window is open.
+// This program replaces the C allocator (operator new ends up there too),
+// the pthread lock functions and the condition-variable wake-ups for the
+// whole process, murmelo.so included, and counts the calls a thread makes
+// while its counting window is open.
 #include "tests/core/SoundRig.h"
+#include "tests/osc/OscTestSupport.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -41,8 +44,10 @@ template <class Fn> Fn next(Fn &cache, const char *name) {
 
 using MutexFn = int (*)(pthread_mutex_t *);
 using RwFn = int (*)(pthread_rwlock_t *);
+using CondFn = int (*)(pthread_cond_t *);
 MutexFn realMutexLock, realMutexTryLock;
 RwFn realReadLock, realWriteLock;
+CondFn realCondSignal, realCondBroadcast;
 
 } // namespace
 
@@ -90,6 +95,15 @@ int pthread_rwlock_wrlock(pthread_rwlock_t *l) {
     noteLock();
     return next(realWriteLock, "pthread_rwlock_wrlock")(l);
 }
+// Waking through a condition variable means its mutex was taken first.
+int pthread_cond_signal(pthread_cond_t *c) {
+    noteLock();
+    return next(realCondSignal, "pthread_cond_signal")(c);
+}
+int pthread_cond_broadcast(pthread_cond_t *c) {
+    noteLock();
+    return next(realCondBroadcast, "pthread_cond_broadcast")(c);
+}
 }
 
 namespace {
@@ -126,6 +140,9 @@ TEST(AudioPath, TheCountersSeeAllocationsAndLocks) {
     EXPECT_GE(c.allocations, 1);
     EXPECT_GE(c.frees, 1);
     EXPECT_GE(c.locks, 1);
+    std::condition_variable changed;
+    c = counted([&] { changed.notify_all(); });
+    EXPECT_GE(c.locks, 1) << "condition wake-ups";
     // Inside the plug-in too: a new block size reallocates its scratch.
     Rig rig;
     ASSERT_TRUE(rig);
@@ -187,6 +204,38 @@ TEST(AudioPath, HostAutomationNeitherAllocatesNorLocks) {
     EXPECT_EQ(c.locks, 0) << "editor open";
     e->dispatcher(e, vst2::effEditIdle, 0, 0, nullptr, 0.f); // delivers what was queued
     e->dispatcher(e, vst2::effEditClose, 0, 0, nullptr, 0.f);
+}
+
+// With a client subscribed, host automation queues the update and wakes the
+// OSC notify thread without a lock; a new "OSC Port Offset" is applied on
+// the OSC side too.  Both still happen.
+TEST(AudioPath, SubscribedParametersAndThePortOffsetNeitherAllocateNorLock) {
+    osc_test::ListeningPlugin server;
+    ASSERT_TRUE(server.ok());
+    osc_test::OscClient client;
+    const std::string url = client.url();
+    client.send(server.port(), "/registerUpdate", [&](osc::OutboundPacketStream &p) { p << 3 << url.c_str() << "/u"; });
+    ASSERT_TRUE(osc_test::pingUntilAnswered(client, server.port()));
+    vst2::AEffect *e = server.plugin().effect();
+    const int offset = osc_test::pickFreeOffset();
+    const Counts c = counted([&] {
+        e->setParameter(e, 3, 0.25f);
+        e->setParameter(e, 3, 0.75f);
+        e->setParameter(e, murmelo::kOscPortOffset, osc_test::offsetToNormalised(offset));
+    });
+    EXPECT_EQ(c.allocations, 0);
+    EXPECT_EQ(c.frees, 0);
+    EXPECT_EQ(c.locks, 0);
+
+    for (float normalised : {0.25f, 0.75f}) {
+        const auto got = client.receive(2000);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].path, "/u");
+        ASSERT_EQ(got[0].types(), "if");
+        EXPECT_EQ(got[0].args[0].i, 3);
+        EXPECT_FLOAT_EQ(got[0].args[1].f, murmelo::toRealValue(3, normalised));
+    }
+    EXPECT_TRUE(osc_test::pingUntilAnswered(client, osc_test::basePort() + offset)) << "the port did not move";
 }
 
 } // namespace

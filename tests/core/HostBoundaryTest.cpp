@@ -3,9 +3,9 @@
 #include "tests/support/TestSupport.h"
 
 #include <cstring>
-#include <unistd.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 using namespace testing_support;
 using vsthost::Plugin;
@@ -47,8 +47,8 @@ TEST_F(HostBoundary, ReportsItsIdentity) {
 
 TEST_F(HostBoundary, AnswersTheOpcodeTable) {
     EXPECT_EQ(plugin->canDo("receiveVstMidiEvent"), 1);
-    for (const char *other : {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstTimeInfo",
-                              "offline", "bypass", "midiProgramNames", "ReceiveVstMidiEvent", "x"})
+    for (const char *other : {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstTimeInfo", "offline",
+                              "bypass", "midiProgramNames", "ReceiveVstMidiEvent", "x"})
         EXPECT_EQ(plugin->canDo(other), 0) << other;
     void *chunk = nullptr;
     EXPECT_EQ(plugin->dispatch(vst2::effGetChunk, 0, 0, &chunk), 0);
@@ -102,8 +102,45 @@ TEST_F(HostBoundary, SurvivesCarelessHosts) {
     plugin->setProgram(18);
     EXPECT_EQ(plugin->programName(), "Opposites");
     // Nothing changed anywhere.
-    for (int i = 0; i < 16; ++i) plugin->parameterDisplay(i);
+    for (int i = 0; i < 16; ++i)
+        plugin->parameterDisplay(i);
     EXPECT_EQ(plugin->parameterDisplay(7), "Square");
+}
+
+// What Ardour, Reaper and Bitwig ask for: full names, short labels and the
+// editor's groups, numbered in parameter order so each group is adjacent.
+TEST_F(HostBoundary, DescribesParametersWithFullNamesAndGroups) {
+    const char *const groups[16] = {
+        "Mix",   "Mix",           "Speed",         "Speed",     "Speed",     "Depth",     "Depth",     "Shape",
+        "Shape", "Chorus/Flange", "Chorus/Flange", "Speed LFO", "Speed LFO", "Depth LFO", "Depth LFO", "OSC"};
+    int lastCategory = 0;
+    for (int i = 0; i < 16; ++i) {
+        vst2::VstParameterProperties p;
+        std::memset(&p, 0x55, sizeof p); // the host's buffer may hold anything
+        ASSERT_EQ(plugin->dispatch(vst2::effGetParameterProperties, i, 0, &p), 1) << i;
+        const std::string shortName = plugin->parameterName(i);
+        EXPECT_EQ(std::string(p.label).substr(0, shortName.size()), shortName) << i;
+        EXPECT_EQ(p.flags, vst2::kVstParameterSupportsDisplayCategory) << i;
+        EXPECT_GT(std::strlen(p.shortLabel), 0u) << i;
+        EXPECT_LT(std::strlen(p.shortLabel), sizeof p.shortLabel) << i;
+        EXPECT_STREQ(p.categoryLabel, groups[i]) << i;
+        EXPECT_TRUE(p.category == lastCategory || p.category == lastCategory + 1) << "adjacent groups, " << i;
+        lastCategory = p.category;
+        int members = 0;
+        for (const char *g : groups)
+            members += std::strcmp(g, groups[i]) == 0 ? 1 : 0;
+        EXPECT_EQ(p.numParametersInCategory, members) << i;
+        EXPECT_EQ(p.stepFloat, 0.f);
+        EXPECT_EQ(p.displayIndex, 0);
+    }
+    EXPECT_EQ(lastCategory, 8);
+    vst2::VstParameterProperties p{};
+    ASSERT_EQ(plugin->dispatch(vst2::effGetParameterProperties, 2, 0, &p), 1);
+    EXPECT_STREQ(p.label, "Speed (superfine)") << "longer than effGetParamName's 15 characters";
+    EXPECT_STREQ(p.shortLabel, "SpdSfin");
+    EXPECT_EQ(plugin->dispatch(vst2::effGetParameterProperties, 16, 0, &p), 0);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetParameterProperties, -1, 0, &p), 0);
+    EXPECT_EQ(plugin->dispatch(vst2::effGetParameterProperties, 0, 0, nullptr), 0);
 }
 
 TEST(EntryPoint, RefusesHostsThatAnswerNoVersion) {

@@ -1,0 +1,26 @@
+# Writes OUT: a C file defining every public name of the Lua archive ARCHIVE
+# (lua_*, luaL_*, luaopen_*) as a function that reports its name and aborts.
+# Run with cmake -DNM=... -DARCHIVE=... -DOUT=... -P LuaTrap.cmake
+execute_process(COMMAND ${NM} -g --defined-only --format=posix ${ARCHIVE}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} could not list ${ARCHIVE}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(names "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^(lua_[A-Za-z0-9_]+|luaL_[A-Za-z0-9_]+|luaopen_[A-Za-z0-9_]+) [TD] ")
+    list(APPEND names ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(LENGTH names count)
+if(count LESS 100)
+  message(FATAL_ERROR "only ${count} Lua names found in ${ARCHIVE}")
+endif()
+set(text "/* Generated from ${ARCHIVE}: ${count} names. */\n#include <stdio.h>\n#include <stdlib.h>\n\n")
+string(APPEND text "static void trap(const char *name) {\n    fprintf(stderr, \"foreign Lua called: %s\\n\", name);\n    abort();\n}\n\n")
+foreach(name IN LISTS names)
+  string(APPEND text "void ${name}(void) { trap(\"${name}\"); }\n")
+endforeach()
+file(WRITE ${OUT} "${text}")
