@@ -15,7 +15,6 @@ installed.
 import math
 import os
 import random
-import re
 import shutil
 import signal
 import socket
