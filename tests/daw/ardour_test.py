@@ -108,7 +108,7 @@ class Scratch:
         os.utime(target, (past, past))
         return target
 
-    def run(self, what, args, extra_env=None, timeout=60):
+    def run(self, what, args, extra_env=None, timeout=240):
         env = dict(self.env, **(extra_env or {}))
         try:
             done = subprocess.run(args, env=env, cwd=self.root, timeout=timeout,
