@@ -15,7 +15,7 @@
 namespace QV {
 class OSCHelper;
 class Editor;
-}
+} // namespace QV
 
 namespace murmelo {
 

@@ -41,7 +41,16 @@ namespace QV {
 
 class OSCHelper;
 
-enum class MidiEventKind { NoteOn, NoteOff, ControlChange, NRPN, ProgramChange, PolyPressure, PitchWheel, ChannelPressure };
+enum class MidiEventKind {
+    NoteOn,
+    NoteOff,
+    ControlChange,
+    NRPN,
+    ProgramChange,
+    PolyPressure,
+    PitchWheel,
+    ChannelPressure
+};
 
 class LuaMIDIHelper {
 public:
@@ -122,7 +131,7 @@ protected:
     void stopTimers();
 
 private:
-    using HandlerList = std::vector<int>;                 // registry references
+    using HandlerList = std::vector<int>; // registry references
     using HandlerMap = std::map<std::int32_t, HandlerList>;
     struct TimerRecord {
         LuaMIDIHelper *host;

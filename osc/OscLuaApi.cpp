@@ -17,12 +17,12 @@
 //       the server's cap of registrations, is refused with an "@@@" line.
 //
 // They run under the MIDI host's luaLock like every script function.
+#include "osc/OscLuaApi.h"
 #include "core/Parameters.h"
 #include "midi/LuaMIDIApi.h"
 #include "midi/LuaMIDIHelper.h"
 #include "midi/LuaSupport.h"
 #include "osc/OSCHelper.h"
-#include "osc/OscLuaApi.h"
 
 #include <cmath>
 #include <cstring>
@@ -48,7 +48,9 @@ osc::int32 toOscInt(lua_Number n) {
 // cannot be sent.
 bool addValue(lua_State *L, const char *types, int k, osc::OutboundPacketStream &out) {
     switch (lua_type(L, -1)) {
-    case LUA_TNIL: out << osc::OscNil; return true;
+    case LUA_TNIL:
+        out << osc::OscNil;
+        return true;
     case LUA_TNUMBER:
     case LUA_TSTRING:
         if (!lua_isnumber(L, -1))
@@ -58,7 +60,8 @@ bool addValue(lua_State *L, const char *types, int k, osc::OutboundPacketStream 
         else
             out << static_cast<float>(lua_tonumber(L, -1));
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
