@@ -100,8 +100,10 @@ double variantRun(murmelo::RenderFunction render, const Stereo &in, Stereo &out,
     previous = current;
     previous.sweep = 22.f;
     std::vector<float> delay[2], scratch[4];
-    for (auto &d : delay) d.assign(65536, 0.f);
-    for (auto &s : scratch) s.assign(kBlock, 0.f);
+    for (auto &d : delay)
+        d.assign(65536, 0.f);
+    for (auto &s : scratch)
+        s.assign(kBlock, 0.f);
     float phase = 0.f;
     int w = 0;
     return timeBlocks(in, out, kBlock, [&](float **i, float **o, int n) {

@@ -17,10 +17,10 @@ float fromBits(std::uint32_t bits) {
 
 const float kC1 = fromBits(0xC0C90FDB), kC3 = fromBits(0x42255DE1), kC5 = fromBits(0x42A33458),
             kC7 = fromBits(0x42992663), kC9 = fromBits(0x421ED7BB);
-const float kLfoDepthThreshold = fromBits(0x3A83126F), kSuperfine = fromBits(0x3A8333FD),
-            kFine = fromBits(0x3F0020C5), kCoarse = fromBits(0x412028F6), kMinDivisor = fromBits(0x38D1B717),
-            kSweepScale = fromBits(0x3B23D70A), kMaxSweep = fromBits(0x46FFFF00),
-            kFeedbackScale = fromBits(0x3C23D70A), kDisplayScale = fromBits(0x44FA0000);
+const float kLfoDepthThreshold = fromBits(0x3A83126F), kSuperfine = fromBits(0x3A8333FD), kFine = fromBits(0x3F0020C5),
+            kCoarse = fromBits(0x412028F6), kMinDivisor = fromBits(0x38D1B717), kSweepScale = fromBits(0x3B23D70A),
+            kMaxSweep = fromBits(0x46FFFF00), kFeedbackScale = fromBits(0x3C23D70A),
+            kDisplayScale = fromBits(0x44FA0000);
 
 float frac(float t) { return t - std::floor(t); }
 
@@ -45,7 +45,8 @@ float shape(float a, const float w[5]) {
 }
 
 void shapeWeights(float g, float w[5]) {
-    for (int i = 0; i < 5; ++i) w[i] = 0.f;
+    for (int i = 0; i < 5; ++i)
+        w[i] = 0.f;
     if (g <= 1.f) {
         w[0] = 1.f - g;
         w[1] = g;
@@ -89,9 +90,11 @@ void process(Kernel &k, int c, const Params &current, const Params &previous, bo
              float wet, const float *in, float *out, int n, float *oldOutput, float *oldDelayWrites) {
     const int w0 = k.writeIndex;
     if (changed) {
-        for (int j = 0; j < n; ++j) oldDelayWrites[j] = k.delay[(w0 + j) % 65536];
+        for (int j = 0; j < n; ++j)
+            oldDelayWrites[j] = k.delay[(w0 + j) % 65536];
         render(k, previous, frac(static_cast<float>(c) * previous.spread + k.phase), in, oldOutput, n, fs, dry, wet);
-        for (int j = 0; j < n; ++j) std::swap(k.delay[(w0 + j) % 65536], oldDelayWrites[j]);
+        for (int j = 0; j < n; ++j)
+            std::swap(k.delay[(w0 + j) % 65536], oldDelayWrites[j]);
     }
     float phase = render(k, current, frac(static_cast<float>(c) * current.spread + k.phase), in, out, n, fs, dry, wet);
     if (changed) {
@@ -117,8 +120,8 @@ void Model::blockStage(const float *v, float fs, int n) {
         depthLfoPhase = frac(depthLfoPhase + v[13] * static_cast<float>(n) / fs);
         depthOffset = fastSine(depthLfoPhase) * v[14];
     }
-    float speed = (v[4] > kCoarse ? v[4] : 0.f) + (v[3] > kFine ? v[3] : 0.f) + (v[2] > kSuperfine ? v[2] : 0.f) +
-                  speedOffset;
+    float speed =
+        (v[4] > kCoarse ? v[4] : 0.f) + (v[3] > kFine ? v[3] : 0.f) + (v[2] > kSuperfine ? v[2] : 0.f) + speedOffset;
     if (speed < 0.f) speed = 0.f;
     float depth = v[5] + v[6] + depthOffset;
     if (depth < 0.f) depth = 0.f;

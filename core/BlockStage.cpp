@@ -11,7 +11,8 @@ namespace dsp {
 float fracOf(float t) { return t - std::floor(t); }
 
 void shapeWeights(float g, float weights[5]) {
-    for (int i = 0; i < 5; ++i) weights[i] = 0.f;
+    for (int i = 0; i < 5; ++i)
+        weights[i] = 0.f;
     if (g <= 1.f) {
         weights[0] = 1.f - g;
         weights[1] = g;

@@ -16,10 +16,12 @@ struct DisplayState {
     std::atomic<std::uint8_t> guiFlags[8];
 
     void clear() {
-        for (auto &r : reserved) r.store(0.f, std::memory_order_relaxed);
+        for (auto &r : reserved)
+            r.store(0.f, std::memory_order_relaxed);
         speedHz.store(0.f, std::memory_order_relaxed);
         sweepMs.store(0.f, std::memory_order_relaxed);
-        for (auto &f : guiFlags) f.store(0, std::memory_order_relaxed);
+        for (auto &f : guiFlags)
+            f.store(0, std::memory_order_relaxed);
     }
 };
 

@@ -115,13 +115,14 @@ struct alignas(32) ChunkLanes {
 
 template <class I> MURMELO_ALWAYS_INLINE bool anyLane(I mask) {
     int any = 0;
-    for (unsigned i = 0; i < sizeof(I) / sizeof(int); ++i) any |= mask[i];
+    for (unsigned i = 0; i < sizeof(I) / sizeof(int); ++i)
+        any |= mask[i];
     return any != 0;
 }
 
 // What pass 2 learns about a chunk.
 struct ChunkFlags {
-    bool outOfRange = false;   // a position needed the full modulo
+    bool outOfRange = false;    // a position needed the full modulo
     bool readsOwnWrite = false; // a frame reads the position it writes
 };
 
@@ -168,11 +169,16 @@ MURMELO_ALWAYS_INLINE ChunkFlags positionsChecked(ChunkLanes &c, int count, int 
 template <class L, bool InRange>
 MURMELO_ALWAYS_INLINE ChunkFlags positionsFor(ChunkLanes &c, int count, int w, const BlockParams &set, int pair) {
     switch (pair) {
-    case 0: return positionsChecked<L, 0, InRange>(c, count, w, set);
-    case 1: return positionsChecked<L, 1, InRange>(c, count, w, set);
-    case 2: return positionsChecked<L, 2, InRange>(c, count, w, set);
-    case 3: return positionsChecked<L, 3, InRange>(c, count, w, set);
-    default: return positionsChecked<L, -1, InRange>(c, count, w, set);
+    case 0:
+        return positionsChecked<L, 0, InRange>(c, count, w, set);
+    case 1:
+        return positionsChecked<L, 1, InRange>(c, count, w, set);
+    case 2:
+        return positionsChecked<L, 2, InRange>(c, count, w, set);
+    case 3:
+        return positionsChecked<L, 3, InRange>(c, count, w, set);
+    default:
+        return positionsChecked<L, -1, InRange>(c, count, w, set);
     }
 }
 
@@ -192,7 +198,8 @@ struct PassChannel {
 // frame.  Returns whether that held, i.e. every phase lies in [0, 1].
 template <int C> MURMELO_ALWAYS_INLINE bool phaseRun(PassChannel *ch, ChunkLanes *lanes, float inc, int n) {
     bool fast = inc >= 0.f && inc < 1.f;
-    for (int c = 0; c < C; ++c) fast = fast && ch[c].phase >= 0.f && ch[c].phase <= 1.f;
+    for (int c = 0; c < C; ++c)
+        fast = fast && ch[c].phase >= 0.f && ch[c].phase <= 1.f;
     if (fast) {
         for (int i = 0; i < n; ++i)
             for (int c = 0; c < C; ++c) {
@@ -245,7 +252,8 @@ MURMELO_ALWAYS_INLINE void renderPass(PassChannel *ch, int n, const BlockParams 
         const bool inRange = phaseRun<C>(ch, lanes, inc, len);
         bool readsOwnWrite = false;
         for (int c = 0; c < C; ++c) {
-            for (int i = len; i < padded; ++i) lanes[c].phase[i] = 0.f;
+            for (int i = len; i < padded; ++i)
+                lanes[c].phase[i] = 0.f;
             const ChunkFlags flags = inRange ? positionsFor<L, true>(lanes[c], padded, ch[c].w, set, pair)
                                              : positionsFor<L, false>(lanes[c], padded, ch[c].w, set, pair);
             readsOwnWrite = readsOwnWrite || flags.readsOwnWrite;
@@ -308,8 +316,7 @@ template <class L, int C>
 MURMELO_ALWAYS_INLINE void runPass(KernelBlock &b, const BlockParams &set, bool intoScratch, PassChannel *ch) {
     for (int c = 0; c < C; ++c) {
         const ChannelBlock &cb = b.channels[c];
-        ch[c] = {cb.input, intoScratch ? cb.oldOutput : cb.output, cb.delay, cb.writeIndex,
-                 startPhase(cb, set.spread)};
+        ch[c] = {cb.input, intoScratch ? cb.oldOutput : cb.output, cb.delay, cb.writeIndex, startPhase(cb, set.spread)};
     }
     renderPass<L, C>(ch, b.frames, set, b.sampleRate, b.dry, b.wet);
 }

@@ -45,16 +45,26 @@ bool isParameterUsed(int index) {
 
 const char *unitLabel(int unit) {
     switch (unit) {
-    case kUnitPercent: return "%";
-    case kUnitSeconds: return "seconds";
-    case kUnitHertz: return "Hz";
-    case kUnitCents: return "cents";
-    case kUnitDecibels: return "dB";
-    case kUnitPan: return "L/R";
-    case kUnitTempo: return "BPM";
-    case kUnitBeats: return "beats";
-    case kUnitMilliseconds: return "ms";
-    default: return "";
+    case kUnitPercent:
+        return "%";
+    case kUnitSeconds:
+        return "seconds";
+    case kUnitHertz:
+        return "Hz";
+    case kUnitCents:
+        return "cents";
+    case kUnitDecibels:
+        return "dB";
+    case kUnitPan:
+        return "L/R";
+    case kUnitTempo:
+        return "BPM";
+    case kUnitBeats:
+        return "beats";
+    case kUnitMilliseconds:
+        return "ms";
+    default:
+        return "";
     }
 }
 
@@ -68,13 +78,15 @@ float toRealValue(int index, float x) {
     const ParameterInfo &p = kParameters[index];
     switch (p.unit) {
     case kUnitIndexed:
-    case kUnitBeats: return std::floor(p.minimum + x * (p.maximum - p.minimum) + 0.5f);
+    case kUnitBeats:
+        return std::floor(p.minimum + x * (p.maximum - p.minimum) + 0.5f);
     case kUnitHertz: {
         // Computed in double so that x = 1 lands on the maximum exactly.
         const double ratio = static_cast<double>(p.maximum) / p.minimum;
         return static_cast<float>(p.minimum * std::exp2(x * std::log2(ratio)));
     }
-    default: return p.minimum + x * (p.maximum - p.minimum);
+    default:
+        return p.minimum + x * (p.maximum - p.minimum);
     }
 }
 
@@ -111,7 +123,8 @@ int parameterValueText(int index, float v, const char *&text) {
     case kOscPortOffset:
         if (v == 0.f) text = "Off";
         return 0;
-    default: return kInvalidParameter;
+    default:
+        return kInvalidParameter;
     }
 }
 

@@ -7,7 +7,8 @@
 namespace murmelo {
 
 QrvProgramBasic::QrvProgramBasic() : name{} {
-    for (auto &v : values) v.store(0.f, std::memory_order_relaxed);
+    for (auto &v : values)
+        v.store(0.f, std::memory_order_relaxed);
 }
 
 void QrvProgramBasic::setName(const char *text) {

@@ -43,7 +43,8 @@ void QrvMurmelo::setUpEffect() {
 
     const FactoryProgram *factory = factoryPrograms();
     for (int r = 0; r < kNumPrograms; ++r) {
-        for (int j = 0; j < kNumParameters; ++j) programs[r]->setValue(j, factory[r].values[j]);
+        for (int j = 0; j < kNumParameters; ++j)
+            programs[r]->setValue(j, factory[r].values[j]);
         if (factory[r].name->length() <= static_cast<std::size_t>(kProgramNameChars))
             programs[r]->setName(factory[r].name->c_str());
     }
@@ -130,9 +131,7 @@ bool QrvMurmelo::getProductString(char *text) {
 
 vst2::VstInt32 QrvMurmelo::canDo(char *text) { return std::strcmp(text, kReceiveMidi) == 0 ? 1 : 0; }
 
-int QrvMurmelo::getValueStrings(int, int, void *outputList) {
-    return outputList ? kStatusInvalidParameter : kStatusOk;
-}
+int QrvMurmelo::getValueStrings(int, int, void *outputList) { return outputList ? kStatusInvalidParameter : kStatusOk; }
 
 int QrvMurmelo::getProperty(int property, int, int, void *data) {
     if (!data) return kStatusInvalidParameter;

@@ -16,7 +16,7 @@
 namespace QV {
 class OSCHelper;
 class Editor;
-}
+} // namespace QV
 
 namespace murmelo {
 

@@ -134,10 +134,12 @@ void QrvMurmelo::runKernels(float *const *inputs, float *const *outputs, int fra
 }
 
 void QrvMurmelo::runBlockStage(int frames) {
-    for (std::size_t k = 1; k < kernels.size(); ++k) kernelAt(k)->setPhase(kernelAt(0)->phase());
+    for (std::size_t k = 1; k < kernels.size(); ++k)
+        kernelAt(k)->setPhase(kernelAt(0)->phase());
     float values[kNumParameters];
     QrvProgram *program = currentProgram();
-    for (int i = 0; i < kNumParameters; ++i) values[i] = program->getValue(i);
+    for (int i = 0; i < kNumParameters; ++i)
+        values[i] = program->getValue(i);
 
     SlowLfoPhases phases{speedLfoPhase, depthLfoPhase};
     BlockDisplay display;

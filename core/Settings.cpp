@@ -28,7 +28,8 @@ bool parseInt(const std::string &text, int &value) {
 std::string cutText(const std::string &text, std::size_t max) {
     if (text.size() <= max) return text;
     std::size_t n = max;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
     return text.substr(0, n);
 }
 

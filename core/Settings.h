@@ -7,9 +7,9 @@
 
 namespace murmelo {
 
-constexpr char kSettingOscBasePort[] = "OSC Base Port";           // integer, default 7000
+constexpr char kSettingOscBasePort[] = "OSC Base Port";               // integer, default 7000
 constexpr char kSettingFloatingTooltip[] = "Enable floating tooltip"; // integer switch, default 0
-constexpr char kSettingSkin[] = "Skin";                           // text, default empty
+constexpr char kSettingSkin[] = "Skin";                               // text, default empty
 
 // Where the settings live now (the environment is read anew); empty when the
 // user has no configuration folder.

@@ -1,7 +1,7 @@
 #include "gui/Button.h"
 
-#include "gui/Font.h"
 #include "gui/Draw2D.h"
+#include "gui/Font.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 #include "gui/StaticText.h"
@@ -12,7 +12,6 @@ namespace {
 
 constexpr Colour kIdleFill{0.3f, 0.3f, 0.3f, 0.2f};
 constexpr Colour kHoverFill{0.8f, 0.4f, 0.1f, 0.3f};
-
 
 } // namespace
 

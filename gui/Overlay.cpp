@@ -2,8 +2,8 @@
 // with the parameter line or hint, the element tree with the effects, and
 // the floating tooltip.
 #include "core/QrvAuBase.h"
-#include "gui/Font.h"
 #include "gui/Draw2D.h"
+#include "gui/Font.h"
 #include "gui/GL.h"
 #include "gui/Group.h"
 #include "gui/Manager.h"

@@ -1,7 +1,7 @@
 // Drawing the preferences panel: over the whole editor, after every other
 // effect, in the 2D pass (window pixels, origin bottom-left).
-#include "gui/Font.h"
 #include "gui/Draw2D.h"
+#include "gui/Font.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 #include "gui/PreferencesPanel.h"
@@ -23,8 +23,6 @@ constexpr Colour kFieldText{0.08f, 0.08f, 0.1f, 1};
 constexpr Colour kSelection{0.25f, 0.4f, 0.75f, 1};
 constexpr Colour kCheckMark{0.8f, 0.4f, 0.1f, 1};
 constexpr float kTextInset = 3;
-
-
 
 // A one-pixel frame along the inside of b.
 void outline(const Box &b) {

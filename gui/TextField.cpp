@@ -1,8 +1,8 @@
 #include "gui/TextField.h"
 
 #include "core/QrvAuBase.h"
-#include "gui/Font.h"
 #include "gui/Draw2D.h"
+#include "gui/Font.h"
 #include "gui/GL.h"
 #include "gui/Manager.h"
 

@@ -36,8 +36,7 @@ constexpr std::size_t kTextBuffer = 256;
 
 } // namespace
 
-Plugin::Plugin(std::shared_ptr<Module> module, HostOptions options)
-    : module(std::move(module)), hostOptions(options) {}
+Plugin::Plugin(std::shared_ptr<Module> module, HostOptions options) : module(std::move(module)), hostOptions(options) {}
 
 std::unique_ptr<Plugin> Plugin::load(const std::string &path, std::string &error, HostOptions options) {
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -155,7 +154,8 @@ std::vector<HostCall> Plugin::calls() const {
 int Plugin::countCalls(std::int32_t opcode) const {
     std::lock_guard<std::mutex> guard(callsLock);
     int n = 0;
-    for (const HostCall &c : recorded) n += c.opcode == opcode;
+    for (const HostCall &c : recorded)
+        n += c.opcode == opcode;
     return n;
 }
 
@@ -190,24 +190,31 @@ std::intptr_t VST2_CALLBACK Plugin::callback(vst2::AEffect *effect, std::int32_t
 
 std::intptr_t Plugin::answer(const HostCall &call, void *ptr) {
     switch (call.opcode) {
-    case vst2::audioMasterVersion: return hostOptions.hostVersion;
-    case vst2::audioMasterCurrentId: return aeffect ? aeffect->uniqueID : 0;
-    case vst2::audioMasterGetSampleRate: return static_cast<std::intptr_t>(hostOptions.sampleRate);
-    case vst2::audioMasterGetBlockSize: return hostOptions.blockSize;
+    case vst2::audioMasterVersion:
+        return hostOptions.hostVersion;
+    case vst2::audioMasterCurrentId:
+        return aeffect ? aeffect->uniqueID : 0;
+    case vst2::audioMasterGetSampleRate:
+        return static_cast<std::intptr_t>(hostOptions.sampleRate);
+    case vst2::audioMasterGetBlockSize:
+        return hostOptions.blockSize;
     case vst2::audioMasterGetVendorString:
         if (ptr) std::strcpy(static_cast<char *>(ptr), "Murmelo project");
         return ptr ? 1 : 0;
     case vst2::audioMasterGetProductString:
         if (ptr) std::strcpy(static_cast<char *>(ptr), "vsthost");
         return ptr ? 1 : 0;
-    case vst2::audioMasterGetVendorVersion: return 1;
+    case vst2::audioMasterGetVendorVersion:
+        return 1;
     case vst2::audioMasterAutomate:
     case vst2::audioMasterBeginEdit:
     case vst2::audioMasterEndEdit:
     case vst2::audioMasterUpdateDisplay:
     case vst2::audioMasterWantMidi:
-    case vst2::audioMasterSizeWindow: return 1;
-    default: return 0;
+    case vst2::audioMasterSizeWindow:
+        return 1;
+    default:
+        return 0;
     }
 }
 

@@ -216,7 +216,8 @@ int checkParameter(lua_State *L, int arg) {
 }
 
 void registerMidiApi(lua_State *L) {
-    for (const luaL_Reg &f : kFunctions) lua_register(L, f.name, f.func);
+    for (const luaL_Reg &f : kFunctions)
+        lua_register(L, f.name, f.func);
 }
 
 LuaApiFunction midiApiFunction(const char *name) {

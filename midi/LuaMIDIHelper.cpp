@@ -83,7 +83,8 @@ int LuaMIDIHelper::setUpState(lua_State *L) {
     lua_pop(L, 1);
     ScriptBudget::setPointer(L, kRefcon, self);
     self->paramLookup.reset(new std::map<std::string, int>);
-    for (int i = 0; i < murmelo::kNumParameters; ++i) (*self->paramLookup)[murmelo::parameterInfo(i).name] = i;
+    for (int i = 0; i < murmelo::kNumParameters; ++i)
+        (*self->paramLookup)[murmelo::parameterInfo(i).name] = i;
     ScriptBudget::setPointer(L, kParamLookup, self->paramLookup.get());
     setHostGlobals(L);
     self->budget.attach(L);
@@ -96,13 +97,15 @@ void LuaMIDIHelper::runScripts() {
     std::vector<std::string> paths;
     murmelo::listScripts(paths);
     bool userMidi = false;
-    for (const std::string &p : paths) userMidi = userMidi || isUserMidiScript(p);
+    for (const std::string &p : paths)
+        userMidi = userMidi || isUserMidiScript(p);
     if (!userMidi) {
         const murmelo::DataBuffer script = murmelo::loadResource(murmelo::kResourceMidiLua);
-        runChunk("buffer", luaL_loadbuffer(state, script.chars() ? script.chars() : "", script.length(),
-                                           kDefaultScriptName));
+        runChunk("buffer",
+                 luaL_loadbuffer(state, script.chars() ? script.chars() : "", script.length(), kDefaultScriptName));
     }
-    for (const std::string &p : paths) runChunk("file", luaL_loadfile(state, p.c_str()));
+    for (const std::string &p : paths)
+        runChunk("file", luaL_loadfile(state, p.c_str()));
 }
 
 // Runs the chunk just loaded (loadStatus 0) with no arguments and no results;

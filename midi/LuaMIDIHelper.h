@@ -41,7 +41,16 @@ class QrvMurmelo;
 
 namespace QV {
 
-enum class MidiEventKind { NoteOn, NoteOff, ControlChange, NRPN, ProgramChange, PolyPressure, PitchWheel, ChannelPressure };
+enum class MidiEventKind {
+    NoteOn,
+    NoteOff,
+    ControlChange,
+    NRPN,
+    ProgramChange,
+    PolyPressure,
+    PitchWheel,
+    ChannelPressure
+};
 
 class LuaMIDIHelper : public murmelo::MidiScripting {
 public:
@@ -124,7 +133,7 @@ protected:
     void stopTimers();
 
 private:
-    using HandlerList = std::vector<int>;                 // registry references
+    using HandlerList = std::vector<int>; // registry references
     using HandlerMap = std::map<std::int32_t, HandlerList>;
     struct TimerRecord {
         LuaMIDIHelper *host;

@@ -131,7 +131,8 @@ void LuaMIDIHelper::stopTimers() {
     // so neither is held here.
     if (timerQueue) timerQueue->stop();
     std::lock_guard<std::mutex> guard(timersLock);
-    for (auto &entry : timers) delete entry.second;
+    for (auto &entry : timers)
+        delete entry.second;
     timers.clear();
     stopReporter = nullptr; // the queue owned it
     timerQueue.reset();

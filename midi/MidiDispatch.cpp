@@ -69,7 +69,8 @@ void LuaMIDIHelper::deliverQueuedMidi() {
 void LuaMIDIHelper::drainQueuedMidi() {
     const AudioDispatch onAudio(*this);
     QueuedMidiEvent e;
-    while (midiQueue.pop(e)) decodeMidi(e);
+    while (midiQueue.pop(e))
+        decodeMidi(e);
 }
 
 // [any thread but the audio thread, after leaving the interpreter]
@@ -86,11 +87,21 @@ void LuaMIDIHelper::decodeMidi(const QueuedMidiEvent &event) {
     const unsigned char data2 = event.bytes[2] & 0x7F;
     const std::int32_t delta = event.deltaFrames;
     switch (status & 0xF0) {
-    case kStatusPolyPressure: polyPressure(channel, data1, data2); break;
-    case kStatusControlChange: controlChange(channel, data1, data2, delta); break;
-    case kStatusProgramChange: programChange(channel, data1); break;
-    case kStatusChannelPressure: channelPressure(channel, data1); break;
-    case kStatusPitchWheel: pitchWheel(channel, data1, data2, delta); break;
+    case kStatusPolyPressure:
+        polyPressure(channel, data1, data2);
+        break;
+    case kStatusControlChange:
+        controlChange(channel, data1, data2, delta);
+        break;
+    case kStatusProgramChange:
+        programChange(channel, data1);
+        break;
+    case kStatusChannelPressure:
+        channelPressure(channel, data1);
+        break;
+    case kStatusPitchWheel:
+        pitchWheel(channel, data1, data2, delta);
+        break;
     case kStatusNoteOn:
         if (data2 != 0) {
             noteOn(channel, data1, data2, delta);
@@ -98,7 +109,9 @@ void LuaMIDIHelper::decodeMidi(const QueuedMidiEvent &event) {
         }
         noteOff(channel, data1, data2, delta); // velocity 0 means note off
         break;
-    default: noteOff(channel, data1, data2, delta); break;
+    default:
+        noteOff(channel, data1, data2, delta);
+        break;
     }
 }
 
@@ -117,8 +130,12 @@ void LuaMIDIHelper::controlChange(int channel, unsigned char controller, unsigne
     // like everything else the dispatch touches.
     std::lock_guard<std::recursive_mutex> guard(luaLock);
     switch (controller) {
-    case kControllerNrpnMSB: nrpnNumberMSB = value; break;
-    case kControllerNrpnLSB: nrpnNumberLSB = value; break;
+    case kControllerNrpnMSB:
+        nrpnNumberMSB = value;
+        break;
+    case kControllerNrpnLSB:
+        nrpnNumberLSB = value;
+        break;
     case kControllerDataEntryMSB:
     case kControllerDataEntryLSB: {
         (controller == kControllerDataEntryMSB ? dataEntryMSB : dataEntryLSB) = value;
@@ -127,7 +144,8 @@ void LuaMIDIHelper::controlChange(int channel, unsigned char controller, unsigne
         dispatch(MidiEventKind::NRPN, number, args, 3);
         break;
     }
-    default: break;
+    default:
+        break;
     }
     const int args[] = {channel + 1, controller, value};
     dispatch(MidiEventKind::ControlChange, controller, args, 3);
@@ -155,28 +173,43 @@ void LuaMIDIHelper::polyPressure(int channel, unsigned char note, unsigned char 
 
 LuaMIDIHelper::HandlerList &LuaMIDIHelper::allList(MidiEventKind kind) {
     switch (kind) {
-    case MidiEventKind::NoteOn: return allNoteOn;
-    case MidiEventKind::NoteOff: return allNoteOff;
-    case MidiEventKind::ControlChange: return allCC;
-    case MidiEventKind::NRPN: return allNRPN;
-    case MidiEventKind::ProgramChange: return allProgramChange;
-    case MidiEventKind::PolyPressure: return allPolyPressure;
-    case MidiEventKind::PitchWheel: return pitchWheelList;
-    case MidiEventKind::ChannelPressure: break;
+    case MidiEventKind::NoteOn:
+        return allNoteOn;
+    case MidiEventKind::NoteOff:
+        return allNoteOff;
+    case MidiEventKind::ControlChange:
+        return allCC;
+    case MidiEventKind::NRPN:
+        return allNRPN;
+    case MidiEventKind::ProgramChange:
+        return allProgramChange;
+    case MidiEventKind::PolyPressure:
+        return allPolyPressure;
+    case MidiEventKind::PitchWheel:
+        return pitchWheelList;
+    case MidiEventKind::ChannelPressure:
+        break;
     }
     return channelPressureList;
 }
 
 LuaMIDIHelper::HandlerMap *LuaMIDIHelper::keyedMap(MidiEventKind kind) {
     switch (kind) {
-    case MidiEventKind::NoteOn: return &noteOnMap;
-    case MidiEventKind::NoteOff: return &noteOffMap;
-    case MidiEventKind::ControlChange: return &ccMap;
-    case MidiEventKind::NRPN: return &nrpnMap;
-    case MidiEventKind::ProgramChange: return &programChangeMap;
-    case MidiEventKind::PolyPressure: return &polyPressureMap;
+    case MidiEventKind::NoteOn:
+        return &noteOnMap;
+    case MidiEventKind::NoteOff:
+        return &noteOffMap;
+    case MidiEventKind::ControlChange:
+        return &ccMap;
+    case MidiEventKind::NRPN:
+        return &nrpnMap;
+    case MidiEventKind::ProgramChange:
+        return &programChangeMap;
+    case MidiEventKind::PolyPressure:
+        return &polyPressureMap;
     case MidiEventKind::PitchWheel:
-    case MidiEventKind::ChannelPressure: break;
+    case MidiEventKind::ChannelPressure:
+        break;
     }
     return nullptr;
 }
@@ -208,8 +241,10 @@ void LuaMIDIHelper::dispatch(MidiEventKind kind, std::int32_t key, const int *ar
         if (found != map->end()) keyed = &found->second;
     }
     const std::size_t keyedCount = keyed ? keyed->size() : 0;
-    for (std::size_t i = 0; i < allCount; ++i) callHandler(all[i], args, nargs, "a MIDI handler");
-    for (std::size_t i = 0; i < keyedCount; ++i) callHandler((*keyed)[i], args, nargs, "a MIDI handler");
+    for (std::size_t i = 0; i < allCount; ++i)
+        callHandler(all[i], args, nargs, "a MIDI handler");
+    for (std::size_t i = 0; i < keyedCount; ++i)
+        callHandler((*keyed)[i], args, nargs, "a MIDI handler");
 }
 
 // Calls one handler under luaLock (held by the caller) with no results;
@@ -222,7 +257,8 @@ ScriptBudget::Outcome LuaMIDIHelper::callHandler(int ref, const int *args, int n
     const int top = lua_gettop(L);
     if (!lua_checkstack(L, nargs + 1)) return outcome;
     lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
-    for (int i = 0; i < nargs; ++i) lua_pushinteger(L, args[i]);
+    for (int i = 0; i < nargs; ++i)
+        lua_pushinteger(L, args[i]);
     const auto limit = dispatchingAudio ? ScriptBudget::kAudioBudget : ScriptBudget::kBudget;
     budget.call(L, nargs, 0, &outcome, limit);
     lua_settop(L, top);

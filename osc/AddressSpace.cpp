@@ -200,7 +200,8 @@ struct AddressSpace {
 
     // Reads the leading string arguments into strings.
     template <std::size_t N>
-    static osc::ReceivedMessageArgumentIterator leadingStrings(const osc::ReceivedMessage &m, const char *(&strings)[N]) {
+    static osc::ReceivedMessageArgumentIterator leadingStrings(const osc::ReceivedMessage &m,
+                                                               const char *(&strings)[N]) {
         osc::ReceivedMessageArgumentIterator a = m.ArgumentsBegin();
         for (const char *&s : strings) {
             if (a == m.ArgumentsEnd()) throw osc::MissingArgumentException();
@@ -243,13 +244,15 @@ struct AddressSpace {
         {
             std::lock_guard<std::mutex> guard(h.pathsLock);
             auto range = h.paths.equal_range(m.AddressPattern());
-            for (auto it = range.first; it != range.second; ++it) registrations.push_back(it->second);
+            for (auto it = range.first; it != range.second; ++it)
+                registrations.push_back(it->second);
         }
         if (registrations.empty()) return false;
         const std::size_t n = registrations.front().size();
         std::vector<float> values(n);
         Args args = m.ArgumentStream();
-        for (float &v : values) args >> v;
+        for (float &v : values)
+            args >> v;
         args >> osc::EndMessage;
         std::vector<std::pair<int, float>> writes;
         for (const auto &targets : registrations)
@@ -306,7 +309,8 @@ void OSCHelper::ProcessMessage(const osc::ReceivedMessage &m, const IpEndpointNa
         AddressSpace::dispatch(*this, m, remoteEndpoint);
     } catch (const std::exception &e) {
         std::string text = e.what();
-        while (!text.empty() && text.back() == '\n') text.pop_back();
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
         oscPrint("error while parsing message: %s: %s\n", printable(m.AddressPattern()).c_str(), text.c_str());
     }
 }

@@ -22,7 +22,8 @@ constexpr int kStopCheckMs = 250;
 // Texts of the system and of oscpack end in a newline of their own.
 std::string oneLine(const char *text) {
     std::string s = text;
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+        s.pop_back();
     return s;
 }
 
@@ -67,7 +68,8 @@ private:
 };
 
 OSCHelper::OSCHelper(murmelo::QrvMurmelo *owner, LuaMIDIHelper *midiHost) : owner(owner), midiHost(midiHost) {
-    for (auto &flag : registeredForUpdate) flag.store(0, std::memory_order_relaxed);
+    for (auto &flag : registeredForUpdate)
+        flag.store(0, std::memory_order_relaxed);
 }
 
 OSCHelper::~OSCHelper() { stopTask(); }
@@ -83,7 +85,8 @@ void OSCHelper::startTask() {
         oscPrint("failed to create OSC thread: %d\n", error);
         return;
     }
-    if (!notifyThread.start([this] { NotifyMain(); }, &error)) oscPrint("failed to create OSC notify thread: %d\n", error);
+    if (!notifyThread.start([this] { NotifyMain(); }, &error))
+        oscPrint("failed to create OSC notify thread: %d\n", error);
 }
 
 void OSCHelper::stopTask() {
@@ -115,7 +118,8 @@ void OSCHelper::requestPort(int port) {
 }
 
 void OSCHelper::TaskMain() {
-    while (platform::waitForAny({&quitOsc, &restartOsc}) == 1) listenOnce();
+    while (platform::waitForAny({&quitOsc, &restartOsc}) == 1)
+        listenOnce();
     oscEnded.signal();
 }
 
@@ -158,7 +162,8 @@ void OSCHelper::NotifyMain() {
         if (quitNotify.load(std::memory_order_acquire)) break;
         if (portCheckPending.exchange(false, std::memory_order_acq_rel)) applyOwnersPort();
         SetParamQueue::Entry entry;
-        while (queue.Read(entry)) sendUpdate(entry);
+        while (queue.Read(entry))
+            sendUpdate(entry);
     }
     notifyEnded.signal();
 }
@@ -180,7 +185,8 @@ void OSCHelper::sendUpdate(const SetParamQueue::Entry &entry) {
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         auto range = updates.equal_range(entry.index);
-        for (auto it = range.first; it != range.second; ++it) targets.push_back(it->second);
+        for (auto it = range.first; it != range.second; ++it)
+            targets.push_back(it->second);
     }
     for (const Subscription &s : targets) {
         try {

@@ -61,7 +61,9 @@ osc::int32 toOscInt(lua_Number n) {
 // cannot be sent.
 bool addValue(lua_State *L, const char *types, int k, osc::OutboundPacketStream &out) {
     switch (lua_type(L, -1)) {
-    case LUA_TNIL: out << osc::OscNil; return true;
+    case LUA_TNIL:
+        out << osc::OscNil;
+        return true;
     case LUA_TNUMBER:
     case LUA_TSTRING:
         if (!lua_isnumber(L, -1))
@@ -71,7 +73,8 @@ bool addValue(lua_State *L, const char *types, int k, osc::OutboundPacketStream 
         else
             out << static_cast<float>(lua_tonumber(L, -1));
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 

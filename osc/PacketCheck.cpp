@@ -7,8 +7,8 @@ namespace QV {
 
 namespace {
 
-constexpr char kBundleTag[] = "#bundle"; // with its terminator: 8 bytes
-constexpr std::size_t kBundleHeader = 16;  // tag and time tag
+constexpr char kBundleTag[] = "#bundle";  // with its terminator: 8 bytes
+constexpr std::size_t kBundleHeader = 16; // tag and time tag
 
 std::size_t roundUp4(std::size_t n) { return (n + 3) & ~static_cast<std::size_t>(3); }
 
@@ -36,16 +36,28 @@ std::size_t stringEnd(const char *data, std::size_t at, std::size_t end) {
 // Bytes the argument with type tag t takes at offset at, or a reason.
 const char *argumentSize(char t, const char *data, std::size_t at, std::size_t end, std::size_t &bytes) {
     switch (t) {
-    case 'T': case 'F': case 'N': case 'I': case '[': case ']':
+    case 'T':
+    case 'F':
+    case 'N':
+    case 'I':
+    case '[':
+    case ']':
         bytes = 0;
         return nullptr;
-    case 'i': case 'f': case 'c': case 'r': case 'm':
+    case 'i':
+    case 'f':
+    case 'c':
+    case 'r':
+    case 'm':
         bytes = 4;
         return nullptr;
-    case 'h': case 't': case 'd':
+    case 'h':
+    case 't':
+    case 'd':
         bytes = 8;
         return nullptr;
-    case 's': case 'S': {
+    case 's':
+    case 'S': {
         const std::size_t e = at < end ? stringEnd(data, at, end) : 0;
         if (e == 0) return "unterminated or badly padded string argument";
         bytes = e - at;

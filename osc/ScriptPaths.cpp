@@ -24,8 +24,8 @@ const osc::Exception kFailed("failed to exec function");
 
 using ArgIt = osc::ReceivedMessageArgumentIterator;
 
-const char *const kRefusedNames[] = {"dofile",  "loadfile", "load",    "loadstring",     "require",
-                                     "module",  "setfenv",  "getfenv", "collectgarbage"};
+const char *const kRefusedNames[] = {"dofile", "loadfile", "load",    "loadstring",    "require",
+                                     "module", "setfenv",  "getfenv", "collectgarbage"};
 
 // The script functions that reach beyond this instance: other instances in
 // the host, any network address, and this instance's OSC address space.
@@ -86,14 +86,30 @@ void checkArgumentTypes(ArgIt first, ArgIt end) {
 
 void pushArgument(lua_State *L, const osc::ReceivedMessageArgument &a) {
     switch (a.TypeTag()) {
-    case 'T': lua_pushboolean(L, 1); break;
-    case 'F': lua_pushboolean(L, 0); break;
-    case 'N': lua_pushnil(L); break;
-    case 'i': lua_pushnumber(L, a.AsInt32Unchecked()); break;
-    case 'h': lua_pushnumber(L, static_cast<lua_Number>(a.AsInt64Unchecked())); break;
-    case 'f': lua_pushnumber(L, a.AsFloatUnchecked()); break;
-    case 'd': lua_pushnumber(L, a.AsDoubleUnchecked()); break;
-    default: lua_pushstring(L, a.AsStringUnchecked()); break;
+    case 'T':
+        lua_pushboolean(L, 1);
+        break;
+    case 'F':
+        lua_pushboolean(L, 0);
+        break;
+    case 'N':
+        lua_pushnil(L);
+        break;
+    case 'i':
+        lua_pushnumber(L, a.AsInt32Unchecked());
+        break;
+    case 'h':
+        lua_pushnumber(L, static_cast<lua_Number>(a.AsInt64Unchecked()));
+        break;
+    case 'f':
+        lua_pushnumber(L, a.AsFloatUnchecked());
+        break;
+    case 'd':
+        lua_pushnumber(L, a.AsDoubleUnchecked());
+        break;
+    default:
+        lua_pushstring(L, a.AsStringUnchecked());
+        break;
     }
 }
 
@@ -110,8 +126,7 @@ int callGlobal(lua_State *L) {
     const auto *request = static_cast<const CallRequest *>(lua_touserdata(L, 1));
     lua_settop(L, 0);
     lua_getglobal(L, request->name);
-    if (refusedName(request->name) ||
-        (lua_iscfunction(L, 1) && refusedFunctions().count(lua_tocfunction(L, 1))))
+    if (refusedName(request->name) || (lua_iscfunction(L, 1) && refusedFunctions().count(lua_tocfunction(L, 1))))
         return luaL_error(L, "refused");
     int count = 0;
     for (ArgIt a = request->first; a != request->end; ++a, ++count) {
@@ -142,15 +157,19 @@ void runRequest(LuaMIDIHelper &host, lua_State *L, CallRequest &request) {
 // One result of "/call" into the reply; false at the first nil.
 bool addResult(lua_State *L, int index, osc::OutboundPacketStream &reply) {
     switch (lua_type(L, index)) {
-    case LUA_TNIL: return false;
-    case LUA_TNUMBER: reply << static_cast<float>(lua_tonumber(L, index)); return true;
+    case LUA_TNIL:
+        return false;
+    case LUA_TNUMBER:
+        reply << static_cast<float>(lua_tonumber(L, index));
+        return true;
     case LUA_TSTRING:
         if (lua_isnumber(L, index))
             reply << static_cast<float>(lua_tonumber(L, index));
         else
             reply << lua_tostring(L, index);
         return true;
-    default: throw osc::Exception("unhandled argument type return from call");
+    default:
+        throw osc::Exception("unhandled argument type return from call");
     }
 }
 

@@ -26,8 +26,9 @@ long long processStart() {
             for (const char *q = line; *q; ++q)
                 if (*q == ')') p = q;
             // Fields 3 to 21 come first, then the start time.
-            if (p && std::sscanf(p + 1, "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld",
-                                 &startTicks) != 1)
+            if (p &&
+                std::sscanf(p + 1, "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lld",
+                            &startTicks) != 1)
                 startTicks = -1;
         }
         std::fclose(f);

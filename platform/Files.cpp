@@ -100,7 +100,8 @@ FolderLock::FolderLock(const std::string &folder) {
     fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     int status;
-    do status = flock(fd, LOCK_EX);
+    do
+        status = flock(fd, LOCK_EX);
     while (status != 0 && errno == EINTR);
     if (status != 0) {
         close(fd);

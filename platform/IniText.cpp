@@ -62,7 +62,8 @@ std::string withoutInlineComment(const char *text) {
             piece.erase(i);
             break;
         }
-    while (!piece.empty() && isSpace(piece.back())) piece.pop_back();
+    while (!piece.empty() && isSpace(piece.back()))
+        piece.pop_back();
     return piece;
 }
 

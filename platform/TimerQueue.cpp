@@ -14,7 +14,8 @@ struct TimerQueue::Timer {
 
 TimerQueue::~TimerQueue() {
     stop();
-    for (Timer *t : timers) delete t;
+    for (Timer *t : timers)
+        delete t;
 }
 
 void TimerQueue::stop() {

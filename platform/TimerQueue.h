@@ -57,7 +57,7 @@ private:
     std::condition_variable wake;
     std::set<Slot> pending;   // armed timers by next firing time
     std::set<Timer *> timers; // every live timer (owned)
-    Timer *running = nullptr;                 // the timer whose callback runs now
+    Timer *running = nullptr; // the timer whose callback runs now
     bool stopping = false;
     std::thread worker;
 };

@@ -26,6 +26,6 @@ __attribute__((visibility("default"))) vst2::AEffect *VSTPluginMain(vst2::HostCa
 
 // Older hosts look the entry point up as "main": the same function under a
 // second symbol name, without declaring a C++ main.
-__attribute__((visibility("default"))) vst2::AEffect *vstPluginMainAlias(vst2::HostCallback audioMaster)
-    __asm__("main") __attribute__((alias("VSTPluginMain")));
+__attribute__((visibility("default"))) vst2::AEffect *vstPluginMainAlias(vst2::HostCallback audioMaster) __asm__("main")
+    __attribute__((alias("VSTPluginMain")));
 }

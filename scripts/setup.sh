@@ -12,7 +12,7 @@ packages=(
   libx11-dev libxtst-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libfontconfig-dev
   libsndfile1-dev nlohmann-json3-dev
   xvfb xauth liblo-tools sox fonts-liberation fonts-dejavu-core
-  dpf-plugins-vst ardour
+  dpf-plugins-vst ardour python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -45,7 +45,8 @@ void pluck(Mix &mix, double start, double hz, float level, float pan, std::uint3
     const int period = std::max(2, static_cast<int>(mix.rate / hz + 0.5));
     std::vector<float> loop(period);
     Noise noise(seed);
-    for (float &s : loop) s = noise.next();
+    for (float &s : loop)
+        s = noise.next();
     const int length = mix.frame(2.5);
     float previous = 0.f;
     for (int i = 0; i < length; ++i) {
@@ -98,7 +99,8 @@ void hat(Mix &mix, double start, std::uint32_t seed) {
 
 void normalise(std::vector<float> &left, std::vector<float> &right, float target) {
     float peak = 0.f;
-    for (std::size_t i = 0; i < left.size(); ++i) peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+    for (std::size_t i = 0; i < left.size(); ++i)
+        peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
     if (peak <= 0.f) return;
     const float g = target / peak;
     for (std::size_t i = 0; i < left.size(); ++i) {
@@ -134,8 +136,8 @@ void synthesiseDemo(int rate, std::vector<float> &left, std::vector<float> &righ
     left.assign(frames, 0.f);
     right.assign(frames, 0.f);
     Mix mix{left, right, rate};
-    strum(mix, 0.0, {110.0, 164.81, 220.0, 277.18, 329.63}, 1);  // A
-    strum(mix, 2.0, {146.83, 220.0, 293.66, 369.99}, 20);        // D
+    strum(mix, 0.0, {110.0, 164.81, 220.0, 277.18, 329.63}, 1);           // A
+    strum(mix, 2.0, {146.83, 220.0, 293.66, 369.99}, 20);                 // D
     strum(mix, 4.0, {82.41, 123.47, 164.81, 207.65, 246.94, 329.63}, 40); // E
     for (int beat = 0; beat < static_cast<int>(kSeconds / kBeat); ++beat) {
         const double t = beat * kBeat;

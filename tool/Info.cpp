@@ -42,7 +42,8 @@ nlohmann::json describe(vsthost::Plugin &p) {
                           {"display", p.parameterDisplay(i)},
                           {"normalised", p.getParameter(i)}});
     auto &programs = out["programs"] = nlohmann::json::array();
-    for (int i = 0; i < e->numPrograms; ++i) programs.push_back(p.programNameIndexed(i));
+    for (int i = 0; i < e->numPrograms; ++i)
+        programs.push_back(p.programNameIndexed(i));
     return out;
 }
 
@@ -50,9 +51,8 @@ void printText(const nlohmann::json &d) {
     std::printf("%s by %s (%s), vendor version 0x%08llx, VST %lld\n", d["effectName"].get<std::string>().c_str(),
                 d["vendorString"].get<std::string>().c_str(), d["productString"].get<std::string>().c_str(),
                 d["vendorVersion"].get<unsigned long long>(), d["vstVersion"].get<long long>());
-    std::printf("unique ID '%s', category %lld, %d in / %d out, flags 0x%x\n",
-                d["uniqueID"].get<std::string>().c_str(), d["category"].get<long long>(), d["inputs"].get<int>(),
-                d["outputs"].get<int>(), d["flags"].get<int>());
+    std::printf("unique ID '%s', category %lld, %d in / %d out, flags 0x%x\n", d["uniqueID"].get<std::string>().c_str(),
+                d["category"].get<long long>(), d["inputs"].get<int>(), d["outputs"].get<int>(), d["flags"].get<int>());
     std::printf("\nparameters:\n");
     for (const auto &p : d["parameters"])
         std::printf("  %2d  %-16s %10s %-6s  %.4f\n", p["index"].get<int>(), p["name"].get<std::string>().c_str(),
@@ -60,7 +60,8 @@ void printText(const nlohmann::json &d) {
                     p["normalised"].get<double>());
     std::printf("\nprograms:\n");
     int i = 0;
-    for (const auto &name : d["programs"]) std::printf("  %2d  %s\n", i++, name.get<std::string>().c_str());
+    for (const auto &name : d["programs"])
+        std::printf("  %2d  %s\n", i++, name.get<std::string>().c_str());
 }
 
 } // namespace

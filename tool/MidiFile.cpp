@@ -37,7 +37,8 @@ bool readMidiFile(const std::string &path, double sampleRate, std::vector<TimedM
     while (smf_event_t *e = smf_get_next_event(smf)) {
         if (smf_event_is_metadata(e) || !isChannelMessage(e)) continue;
         TimedMidi m{static_cast<std::int64_t>(std::floor(e->time_seconds * sampleRate)), {0, 0, 0}};
-        for (int i = 0; i < e->midi_buffer_length; ++i) m.bytes[i] = e->midi_buffer[i];
+        for (int i = 0; i < e->midi_buffer_length; ++i)
+            m.bytes[i] = e->midi_buffer[i];
         events.push_back(m);
     }
     smf_delete(smf);

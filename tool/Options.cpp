@@ -47,8 +47,8 @@ std::string takePluginPath(Args &args) {
     if (const char *env = std::getenv("MURMELO_PLUGIN")) return env;
     const std::string dir = executableDir();
     const std::string candidates[] = {
-        dir + "/../murmelo.so",                // build tree
-        dir + "/../lib/vst/murmelo.so",        // installed with a prefix
+        dir + "/../murmelo.so",         // build tree
+        dir + "/../lib/vst/murmelo.so", // installed with a prefix
         std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.vst/murmelo.so",
     };
     for (const std::string &c : candidates)

@@ -17,8 +17,10 @@ namespace {
 
 std::string trim(const std::string &s) {
     std::size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+    while (a < b && std::isspace(static_cast<unsigned char>(s[a])))
+        ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])))
+        --b;
     return s.substr(a, b - a);
 }
 
@@ -73,7 +75,8 @@ int findParameter(const std::string &name) {
         if (strcasecmp(name.c_str(), murmelo::parameterInfo(i).name) == 0) return i;
     char *end = nullptr;
     const long index = std::strtol(name.c_str(), &end, 10);
-    if (!name.empty() && *end == 0 && murmelo::isParameterIndex(static_cast<int>(index))) return static_cast<int>(index);
+    if (!name.empty() && *end == 0 && murmelo::isParameterIndex(static_cast<int>(index)))
+        return static_cast<int>(index);
     return -1;
 }
 

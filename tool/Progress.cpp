@@ -20,7 +20,8 @@ void Progress::update(std::int64_t framesDone) {
     if (percent == lastPercent) return;
     lastPercent = percent;
     char bar[kWidth + 1];
-    for (int i = 0; i < kWidth; ++i) bar[i] = i < percent * kWidth / 100 ? '#' : '-';
+    for (int i = 0; i < kWidth; ++i)
+        bar[i] = i < percent * kWidth / 100 ? '#' : '-';
     bar[kWidth] = 0;
     std::fprintf(stderr, "\rrendering [%s] %3d%%  %.1f s", bar, percent, seconds);
     std::fflush(stderr);

@@ -33,7 +33,7 @@ struct RenderOptions {
     std::string input, output, program, plugin, midi;
     std::vector<std::string> settings;
     int block = 512;
-    int rate = 0; // 0: the input's rate, 44100 for the demo
+    int rate = 0;     // 0: the input's rate, 44100 for the demo
     double tail = -1; // seconds; negative: until quiet
     bool listPrograms = false;
 };
@@ -57,7 +57,8 @@ bool takeOptions(Args &args, RenderOptions &o, std::string &error) {
     o.listPrograms = takeFlag(args, "--list-programs");
     std::string value;
     takeOption(args, "--program", o.program, error);
-    while (takeOption(args, "--set", value, error)) o.settings.push_back(value);
+    while (takeOption(args, "--set", value, error))
+        o.settings.push_back(value);
     double v = 0;
     if (takeOption(args, "--block", value, error)) {
         if (number(value, 1, 1 << 20, v) && v == std::floor(v))
@@ -89,7 +90,8 @@ bool takeOptions(Args &args, RenderOptions &o, std::string &error) {
 }
 
 int listPrograms(vsthost::Plugin &p) {
-    for (int i = 0; i < p.effect()->numPrograms; ++i) std::printf("%2d  %s\n", i, p.programNameIndexed(i).c_str());
+    for (int i = 0; i < p.effect()->numPrograms; ++i)
+        std::printf("%2d  %s\n", i, p.programNameIndexed(i).c_str());
     return 0;
 }
 

@@ -65,7 +65,8 @@ bool takeOptions(Args &args, ServeOptions &o, std::string &error) {
     }
     takeOption(args, "--program", o.program, error);
     takeOption(args, "--input", o.input, error);
-    while (takeOption(args, "--set", value, error)) o.settings.push_back(value);
+    while (takeOption(args, "--set", value, error))
+        o.settings.push_back(value);
     o.plugin = takePluginPath(args);
     if (!args.empty() && error.empty()) error = "unexpected argument '" + args.front() + "'";
     return error.empty();

@@ -29,7 +29,8 @@ const Command kCommands[] = {
 
 void usage(FILE *to) {
     std::fprintf(to, "usage: murmelo COMMAND [options]\n       murmelo --version\ncommands:\n");
-    for (const Command &c : kCommands) std::fprintf(to, "  %s\n", c.help);
+    for (const Command &c : kCommands)
+        std::fprintf(to, "  %s\n", c.help);
 }
 
 bool isHelp(const char *arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }

@@ -130,7 +130,8 @@ template <class Fn> Counts counted(Fn fn) {
 
 Stereo tone(int n) {
     Stereo s(n);
-    for (int i = 0; i < n; ++i) s.left[i] = s.right[i] = static_cast<float>((i % 100) - 50) / 50.f;
+    for (int i = 0; i < n; ++i)
+        s.left[i] = s.right[i] = static_cast<float>((i % 100) - 50) / 50.f;
     return s;
 }
 
@@ -150,7 +151,8 @@ TEST(AudioPath, TheCountersSeeAllocationsAndLocks) {
     // Inside the plug-in too: a new block size reallocates its scratch.
     Rig rig;
     ASSERT_TRUE(rig);
-    c = counted([&] { rig.plugin->effect()->dispatcher(rig.plugin->effect(), vst2::effSetBlockSize, 0, 4096, nullptr, 0.f); });
+    c = counted(
+        [&] { rig.plugin->effect()->dispatcher(rig.plugin->effect(), vst2::effSetBlockSize, 0, 4096, nullptr, 0.f); });
     EXPECT_GE(c.allocations, 2);
     EXPECT_GE(c.frees, 2);
 }
@@ -191,7 +193,8 @@ TEST(AudioPath, ProcessReplacingNeitherAllocatesNorLocks) {
     // changes, suspend and resume, and blocks larger than the scratch.
     for (int program = 0; program < murmelo::kNumPrograms; ++program) {
         const Counts c = counted([&] {
-            for (int b = 0; b < 4; ++b) e->processReplacing(e, in, o, 512);
+            for (int b = 0; b < 4; ++b)
+                e->processReplacing(e, in, o, 512);
             e->processReplacing(e, inBig, o, 5000);
             e->processReplacing(e, in, o, 1);
         });

@@ -32,9 +32,9 @@ bool same(float a, float b) { return bitsOf(a) == bitsOf(b) || (std::isnan(a) &&
     if (a.size() != b.size()) return ::testing::AssertionFailure() << what << ": sizes differ";
     for (std::size_t i = 0; i < a.size(); ++i)
         if (!same(a[i], b[i]))
-            return ::testing::AssertionFailure() << what << " differs at " << i << ": " << a[i] << " (0x" << std::hex
-                                                 << bitsOf(a[i]) << ") vs " << std::dec << b[i] << " (0x" << std::hex
-                                                 << bitsOf(b[i]) << ")";
+            return ::testing::AssertionFailure()
+                   << what << " differs at " << i << ": " << a[i] << " (0x" << std::hex << bitsOf(a[i]) << ") vs "
+                   << std::dec << b[i] << " (0x" << std::hex << bitsOf(b[i]) << ")";
     return ::testing::AssertionSuccess();
 }
 
@@ -69,7 +69,8 @@ std::vector<float> noise(int n, unsigned seed, float scale) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> dist(-scale, scale);
     std::vector<float> v(n);
-    for (float &x : v) x = dist(rng);
+    for (float &x : v)
+        x = dist(rng);
     return v;
 }
 
@@ -89,14 +90,14 @@ void checkScene(const RenderVariant &variant, const Scene &s, int channels, unsi
         outL[c].assign(s.frames, 0.f);
         oldOut[c].assign(s.frames, 0.f);
         oldWrites[c].assign(s.frames, 0.f);
-        b.channels[c] = {in[c].data(), outV[c].data(), delayV[c].data(), s.writeIndex, s.phase, c,
+        b.channels[c] = {in[c].data(),     outV[c].data(),     delayV[c].data(), s.writeIndex, s.phase, c,
                          oldOut[c].data(), oldWrites[c].data()};
     }
     variant.render(b);
     std::vector<float> scratchA(s.frames), scratchB(s.frames);
     for (int c = 0; c < channels; ++c) {
-        literal::process(lk[c], c, toLiteral(s.current), toLiteral(s.previous), s.changed, fs, dry, wet,
-                         in[c].data(), outL[c].data(), s.frames, scratchA.data(), scratchB.data());
+        literal::process(lk[c], c, toLiteral(s.current), toLiteral(s.previous), s.changed, fs, dry, wet, in[c].data(),
+                         outL[c].data(), s.frames, scratchA.data(), scratchB.data());
         SCOPED_TRACE(::testing::Message() << variant.name << " channel " << c << " of " << channels);
         EXPECT_TRUE(sameFloats(outV[c], outL[c], "output"));
         EXPECT_TRUE(sameFloats(delayV[c], lk[c].delay, "delay line"));
@@ -107,16 +108,16 @@ void checkScene(const RenderVariant &variant, const Scene &s, int channels, unsi
 
 std::vector<BlockParams> parameterSets() {
     std::vector<BlockParams> sets = {
-        BlockParams{},                                 // the all-zero start-up set
-        params(0.f, 22.05f, 0.f, 5.f, 0.f, 0.f),       // "Defaults"
+        BlockParams{},                                  // the all-zero start-up set
+        params(0.f, 22.05f, 0.f, 5.f, 0.f, 0.f),        // "Defaults"
         params(0.f, 71.3f, 1.f, 4.415f, 0.21f, 0.405f), // "Chorusy"-like
-        params(1.f, 0.3f, 0.f, 18.f, 0.72f, 0.25f),    // delays below one sample
+        params(1.f, 0.3f, 0.f, 18.f, 0.72f, 0.25f),     // delays below one sample
         params(2.5f, 900.f, 0.365f, 84.f, 0.66f, 0.23f),
         params(3.3f, 5000.f, 0.73f, 783.f, -0.93f, 0.345f),
-        params(4.f, 32767.5f, 1.f, 0.f, -1.f, 0.5f),   // longest delay, full inverted feedback
+        params(4.f, 32767.5f, 1.f, 0.f, -1.f, 0.5f), // longest delay, full inverted feedback
         params(1.66f, 32767.5f, 0.2f, 5041.f, 0.94f, 0.06f),
-        params(-0.5f, 40.f, 0.5f, 1.f, 0.f, -0.7f),    // shape and spread outside their ranges
-        params(6.f, 40.f, 2.f, 30000.f, 0.5f, 1.3f),   // bias beyond 1, increment beyond 0.5
+        params(-0.5f, 40.f, 0.5f, 1.f, 0.f, -0.7f),     // shape and spread outside their ranges
+        params(6.f, 40.f, 2.f, 30000.f, 0.5f, 1.3f),    // bias beyond 1, increment beyond 0.5
         params(0.5f, 300.f, 0.2f, 50000.f, 0.1f, 0.3f), // increment beyond 1
         params(3.5f, 300.f, 0.2f, -7.f, 0.1f, 0.3f),    // running backwards
     };
@@ -219,11 +220,13 @@ TEST_P(Variants, TheSilentShortCutMatchesRendering) {
             }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllBuiltIn, Variants, ::testing::Range(0, [] {
-                             int count = 0;
-                             renderVariants(count);
-                             return count;
-                         }()),
+INSTANTIATE_TEST_SUITE_P(AllBuiltIn, Variants,
+                         ::testing::Range(0,
+                                          [] {
+                                              int count = 0;
+                                              renderVariants(count);
+                                              return count;
+                                          }()),
                          [](const ::testing::TestParamInfo<int> &info) {
                              int count = 0;
                              std::string name = renderVariants(count)[info.param].name;

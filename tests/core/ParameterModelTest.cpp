@@ -24,10 +24,10 @@ protected:
 };
 
 TEST_F(ParameterModel, NamesAndLabels) {
-    const char *names[16] = {"Dry Level", "Effect Level", "Speed (superfin", "Speed (fine)", "Speed (coarse)",
-                             "Depth (fine)", "Depth (coarse)", "Shape", "Spread", "Bias", "Feedback",
-                             "Speed LFO Speed", "Speed LFO Depth", "Depth LFO Speed", "Depth LFO Depth",
-                             "OSC Port Offset"};
+    const char *names[16] = {
+        "Dry Level",       "Effect Level",    "Speed (superfin", "Speed (fine)",   "Speed (coarse)", "Depth (fine)",
+        "Depth (coarse)",  "Shape",           "Spread",          "Bias",           "Feedback",       "Speed LFO Speed",
+        "Speed LFO Depth", "Depth LFO Speed", "Depth LFO Depth", "OSC Port Offset"};
     const char *labels[16] = {"", "", "Hz", "Hz", "Hz", "%", "%", "", "", "", "%", "Hz", "", "Hz", "", ""};
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(plugin->parameterName(i), names[i]);
@@ -37,7 +37,8 @@ TEST_F(ParameterModel, NamesAndLabels) {
     char buffer[32];
     std::memset(buffer, 'x', sizeof(buffer));
     plugin->dispatch(vst2::effGetParamName, 7, 0, buffer);
-    for (int i = 5; i < 16; ++i) EXPECT_EQ(buffer[i], 0);
+    for (int i = 5; i < 16; ++i)
+        EXPECT_EQ(buffer[i], 0);
     EXPECT_EQ(buffer[16], 'x');
 }
 
@@ -103,16 +104,31 @@ TEST_F(ParameterModel, NewInstanceIsOnTheDefaults) {
     EXPECT_EQ(plugin->programName(), "Defaults");
     const char *expected[16] = {"0.000", "1.000", "0",     "5.000", "0",     "1.000", "0.000", "Sine",
                                 "0.000", "0.000", "0.000", "0.200", "0.000", "0.500", "0.000", "Off"};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(plugin->parameterDisplay(i), expected[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(plugin->parameterDisplay(i), expected[i]) << i;
 }
 
 TEST_F(ParameterModel, FactoryPrograms) {
-    const char *names[18] = {"Defaults",      "Wobbly",         "Ensemble",          "Opposites",
-                             "Watch Out",     "Mangly",         "Some Depth LFO",    "Some Speed LFO",
-                             "Chorusy",       "Flangey",        "Simple Delay",      "Wobbly Delay",
-                             "More Mangly",   "Play with the Coarse Speed", "All Over The Place",
-                             "Drunken Dub",   "Tight Flange",   "Thicker"};
-    for (int i = 0; i < 18; ++i) EXPECT_EQ(plugin->programNameIndexed(i), names[i]);
+    const char *names[18] = {"Defaults",
+                             "Wobbly",
+                             "Ensemble",
+                             "Opposites",
+                             "Watch Out",
+                             "Mangly",
+                             "Some Depth LFO",
+                             "Some Speed LFO",
+                             "Chorusy",
+                             "Flangey",
+                             "Simple Delay",
+                             "Wobbly Delay",
+                             "More Mangly",
+                             "Play with the Coarse Speed",
+                             "All Over The Place",
+                             "Drunken Dub",
+                             "Tight Flange",
+                             "Thicker"};
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(plugin->programNameIndexed(i), names[i]);
     EXPECT_EQ(plugin->programNameIndexed(18), "");
     plugin->setProgram(1);
     EXPECT_EQ(plugin->parameterDisplay(4), "0"); // coarse 10 is "off"

@@ -9,8 +9,8 @@ using namespace murmelo;
 
 namespace {
 
-vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr,
-                                        void *, float) {
+vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void *,
+                                        float) {
     return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
 

@@ -36,9 +36,9 @@ TEST(EmbeddedFiles, PreferencesPanelIsTheFileFromTheSourceTree) {
     // The module a host loads carries the same bytes.
     const DataBuffer module = readFile(testing_support::pluginPath());
     ASSERT_FALSE(module.empty());
-    EXPECT_NE(std::search(module.data(), module.data() + module.length(), source.data(),
-                          source.data() + source.length()),
-              module.data() + module.length());
+    EXPECT_NE(
+        std::search(module.data(), module.data() + module.length(), source.data(), source.data() + source.length()),
+        module.data() + module.length());
 }
 
 TEST(EmbeddedFiles, PreferencesPanelDescribesTheDialog) {

@@ -1,8 +1,8 @@
 // The settings store as the effect and the editor use it: defaults, values
 // that persist across instances and processes, files that are damaged,
 // unreadable or shared with other keys, and concurrent writers.
-#include "core/QrvMurmelo.h"
 #include "core/Settings.h"
+#include "core/QrvMurmelo.h"
 #include "platform/IniText.h"
 #include "tests/support/TestSupport.h"
 
@@ -28,9 +28,7 @@ std::string readText(const std::string &path) {
     return text.str();
 }
 
-void writeText(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+void writeText(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 
 platform::IniDocument parsed(const std::string &path) {
     platform::IniDocument document;
@@ -61,8 +59,8 @@ protected:
     }
 };
 
-vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr,
-                                        void *, float) {
+vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void *,
+                                        float) {
     return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
 
@@ -98,7 +96,8 @@ TEST_F(Settings, ValuesPersistAcrossProcesses) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // The child sees the parent's value and stores one of its own.
-        const bool ok = readSettingInt(kSettingOscBasePort, 7000) == 9100 && writeSettingInt(kSettingFloatingTooltip, 1);
+        const bool ok =
+            readSettingInt(kSettingOscBasePort, 7000) == 9100 && writeSettingInt(kSettingFloatingTooltip, 1);
         _exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -123,7 +122,9 @@ TEST_F(Settings, FolderFollowsTheUsersConfigurationFolder) {
 TEST_F(Settings, WriteKeepsEverythingElseInTheFile) {
     const std::string skin(300, 's'); // longer than inih's own line buffer
     store("; my notes\n"
-          "Skin = " + skin + "\n"
+          "Skin = " +
+          skin +
+          "\n"
           "osc base port = 7100\n"
           "Window = wide ; inline comment\n"
           "[Other product]\n"
@@ -276,8 +277,10 @@ TEST_F(Settings, ConcurrentWritersFromThreadsAndProcessesLoseNothing) {
     }
     std::vector<std::thread> threads;
     std::vector<char> threadOk(kWriters, 0);
-    for (int w = 0; w < kWriters; ++w) threads.emplace_back([&, w] { threadOk[w] = writeRounds("Thread ", w); });
-    for (auto &t : threads) t.join();
+    for (int w = 0; w < kWriters; ++w)
+        threads.emplace_back([&, w] { threadOk[w] = writeRounds("Thread ", w); });
+    for (auto &t : threads)
+        t.join();
     for (pid_t child : children) {
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -28,7 +28,8 @@ Stereo impulseAt(int n, int at) {
 // ramp is the ramp).
 Stereo ramp(int n, int start) {
     Stereo s(n);
-    for (int i = 0; i < n; ++i) s.left[i] = s.right[i] = static_cast<float>(start + i);
+    for (int i = 0; i < n; ++i)
+        s.left[i] = s.right[i] = static_cast<float>(start + i);
     return s;
 }
 
@@ -46,15 +47,16 @@ Stereo noise(int n, unsigned seed) {
 // Delays seen on a ramp block starting at `start`.
 std::vector<float> delays(const std::vector<float> &out, int start) {
     std::vector<float> d(out.size());
-    for (std::size_t i = 0; i < out.size(); ++i) d[i] = static_cast<float>(start + static_cast<int>(i)) - out[i];
+    for (std::size_t i = 0; i < out.size(); ++i)
+        d[i] = static_cast<float>(start + static_cast<int>(i)) - out[i];
     return d;
 }
 
 ::testing::AssertionResult identical(const Stereo &a, const Stereo &b) {
     for (int i = 0; i < a.frames(); ++i)
         if (std::memcmp(&a.left[i], &b.left[i], 4) || std::memcmp(&a.right[i], &b.right[i], 4))
-            return ::testing::AssertionFailure()
-                   << "frame " << i << ": " << a.left[i] << "/" << a.right[i] << " vs " << b.left[i] << "/" << b.right[i];
+            return ::testing::AssertionFailure() << "frame " << i << ": " << a.left[i] << "/" << a.right[i] << " vs "
+                                                 << b.left[i] << "/" << b.right[i];
     return ::testing::AssertionSuccess();
 }
 
@@ -114,7 +116,7 @@ TEST(Sound, SpeedsAtTheirMinimaStandTheLfoStill) {
     Rig rig;
     ASSERT_TRUE(rig);
     pureDelay(rig);
-    rig.process(ramp(3000, 0)); // the LFO runs for a while at 5 Hz
+    rig.process(ramp(3000, 0));              // the LFO runs for a while at 5 Hz
     rig.setNormalised(kSpeedSuperfine, 0.f); // 0.001 Hz, off
     rig.setNormalised(kSpeedFine, 0.f);      // 0.5 Hz, off
     rig.setNormalised(kSpeedCoarse, 0.f);    // 10 Hz, off
@@ -123,7 +125,8 @@ TEST(Sound, SpeedsAtTheirMinimaStandTheLfoStill) {
     EXPECT_EQ(rig.displayedSpeed(), 0.f);
     EXPECT_FLOAT_EQ(rig.displayedSweepMs(), 1102.5f / 44100.f * 2000.f);
     const auto d = delays(rig.process(ramp(4 * kBlock, 3000 + kBlock)).left, 3000 + kBlock);
-    for (float v : d) EXPECT_NEAR(v, d[0], 0.01f);
+    for (float v : d)
+        EXPECT_NEAR(v, d[0], 0.01f);
     EXPECT_GT(d[0], 1.f); // stands where it was, not at a phase of 0
     EXPECT_LT(d[0], 2205.f);
     rig.setNormalised(kSpeedSuperfine, 0.01f); // 0.00107 Hz: on
@@ -136,12 +139,15 @@ TEST(Sound, ChangedBlockParametersCrossfadeButLevelsDoNot) {
     ASSERT_TRUE(rig);
     pureDelay(rig);
     rig.setNormalised(kBias, 1.f); // constant delay 2M
-    for (int b = 0; b < 3; ++b) rig.process(ramp(kBlock, b * kBlock));
+    for (int b = 0; b < 3; ++b)
+        rig.process(ramp(kBlock, b * kBlock));
     rig.setNormalised(kDepthFine, 0.2f); // depth 2: 2M goes from 44.1 to 88.2
     auto d = delays(rig.process(ramp(kBlock, 3 * kBlock)).left, 3 * kBlock);
-    for (int j = 0; j < kBlock; ++j) ASSERT_NEAR(d[j], 44.1f + 44.1f * j / kBlock, 0.02f) << j;
+    for (int j = 0; j < kBlock; ++j)
+        ASSERT_NEAR(d[j], 44.1f + 44.1f * j / kBlock, 0.02f) << j;
     d = delays(rig.process(ramp(kBlock, 4 * kBlock)).left, 4 * kBlock);
-    for (float v : d) ASSERT_NEAR(v, 88.2f, 0.02f);
+    for (float v : d)
+        ASSERT_NEAR(v, 88.2f, 0.02f);
     rig.setNormalised(kDryLevel, 1.f); // the dry signal is in from the first frame
     const Stereo out = rig.process(ramp(kBlock, 5 * kBlock));
     for (int j = 0; j < kBlock; ++j) {
@@ -161,7 +167,8 @@ TEST(Sound, FeedbackMinus100Inverts) {
     for (int echo = 1; echo <= 8; ++echo) {
         const int centre = static_cast<int>(std::lround(44.1 * echo));
         float sum = 0.f;
-        for (int i = centre - echo - 2; i <= centre + echo + 2; ++i) sum += out.left[i];
+        for (int i = centre - echo - 2; i <= centre + echo + 2; ++i)
+            sum += out.left[i];
         EXPECT_NEAR(sum, echo % 2 ? 1.f : -1.f, 1e-4) << "echo " << echo;
     }
 }
@@ -211,7 +218,7 @@ TEST(Sound, ANewSampleRateTakesEffectAtTheNextBlock) {
     pureDelay(rig);
     rig.setNormalised(kBias, 1.f);
     rig.process(silence(kBlock));
-    rig.setSampleRate(48000.f); // 2M = 2 x 1/5 x 48000 x 0.0025 = 48 samples
+    rig.setSampleRate(48000.f);   // 2M = 2 x 1/5 x 48000 x 0.0025 = 48 samples
     rig.process(silence(kBlock)); // crossfades to the new delay
     const Stereo out = rig.process(impulseAt(kBlock, 10));
     EXPECT_NEAR(out.left[58], 1.f, 1e-3);
@@ -224,19 +231,23 @@ TEST(Sound, NonsenseValuesAndRatesNeitherCrashNorStick) {
     // Hosts may send normalised values outside 0..1 (the mapping does not
     // clamp), and a sample rate of 0: read positions and phases become
     // nonsense, yet every read stays inside the delay line.
-    const float wild[][2] = {{kBias, 50.f},     {kShape, -3.f},        {kDepthCoarse, 1e6f},
-                             {kSpread, -7.5f},  {kSpeedCoarse, 3.f},  {kFeedback, 10.f},
-                             {kDepthLfoDepth, 1e3f}, {kSpeedLfoDepth, -4.f}};
-    for (const auto &w : wild) rig.plugin->setParameter(static_cast<int>(w[0]), w[1]);
-    for (int b = 0; b < 40; ++b) rig.process(noise(kBlock, b));
+    const float wild[][2] = {{kBias, 50.f},       {kShape, -3.f},    {kDepthCoarse, 1e6f},   {kSpread, -7.5f},
+                             {kSpeedCoarse, 3.f}, {kFeedback, 10.f}, {kDepthLfoDepth, 1e3f}, {kSpeedLfoDepth, -4.f}};
+    for (const auto &w : wild)
+        rig.plugin->setParameter(static_cast<int>(w[0]), w[1]);
+    for (int b = 0; b < 40; ++b)
+        rig.process(noise(kBlock, b));
     rig.setSampleRate(0.f);
-    for (int b = 0; b < 4; ++b) rig.process(noise(kBlock, b));
+    for (int b = 0; b < 4; ++b)
+        rig.process(noise(kBlock, b));
     // Back to sense: within two delay lines' worth of audio it sounds again.
     rig.setSampleRate(44100.f);
     rig.useProgram(8);
-    for (int b = 0; b < 300; ++b) rig.process(noise(kBlock, b));
+    for (int b = 0; b < 300; ++b)
+        rig.process(noise(kBlock, b));
     const Stereo out = rig.process(noise(kBlock, 1000));
-    for (int i = 0; i < kBlock; ++i) ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
+    for (int i = 0; i < kBlock; ++i)
+        ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
     EXPECT_NE(out.left[100], 0.f);
     EXPECT_TRUE(std::isfinite(rig.displayedSweepMs()));
 }

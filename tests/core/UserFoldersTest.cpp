@@ -69,15 +69,16 @@ TEST_F(UserFolders, ScriptsAreTheReadableLuaFilesInListingOrder) {
     const std::string scripts = product() + "/Scripts";
     makeFolder(scripts);
     std::vector<std::string> wanted;
-    for (int i = 0; i < 40; ++i) touch(scripts + "/s" + std::to_string(i) + ".lua");
+    for (int i = 0; i < 40; ++i)
+        touch(scripts + "/s" + std::to_string(i) + ".lua");
     touch(scripts + "/midi.lua");
     touch(scripts + "/notes.txt");
     touch(scripts + "/old.lua.bak");
     touch(scripts + "/shout.LUA");
     touch(scripts + "/lua");
-    makeFolder(scripts + "/folder.lua");                                          // not a file
+    makeFolder(scripts + "/folder.lua");                                              // not a file
     ASSERT_EQ(symlink("/nonexistent/x.lua", (scripts + "/dangling.lua").c_str()), 0); // cannot be opened
-    ASSERT_EQ(mkfifo((scripts + "/pipe.lua").c_str(), 0600), 0);                  // not a regular file
+    ASSERT_EQ(mkfifo((scripts + "/pipe.lua").c_str(), 0600), 0);                      // not a regular file
     ASSERT_EQ(symlink((scripts + "/midi.lua").c_str(), (scripts + "/linked.lua").c_str()), 0);
 
     // The order the file system lists them in, read independently.
@@ -97,7 +98,8 @@ TEST_F(UserFolders, ScriptsAreTheReadableLuaFilesInListingOrder) {
     ASSERT_EQ(paths.size(), 43u);
     EXPECT_EQ(paths[0], "kept");
     EXPECT_TRUE(std::equal(wanted.begin(), wanted.end(), paths.begin() + 1));
-    EXPECT_FALSE(std::is_sorted(paths.begin() + 1, paths.end())) << "listing order, not sorted (rarely sorted by chance)";
+    EXPECT_FALSE(std::is_sorted(paths.begin() + 1, paths.end()))
+        << "listing order, not sorted (rarely sorted by chance)";
 }
 
 TEST_F(UserFolders, ScriptWithoutReadPermissionIsSkipped) {

@@ -171,4 +171,3 @@ while true do end
     EXPECT_NE(l.out.find("@@@ failed to run buffer: script ran too long"), std::string::npos) << l.out;
     l.plugin->dispatch(vst2::effEditClose);
 }
-

@@ -40,7 +40,8 @@ protected:
         }
         std::istringstream in(lines[0].substr(lines[0].find(' ') + 1));
         std::string item;
-        while (std::getline(in, item, ',')) values.push_back(std::stod(item));
+        while (std::getline(in, item, ','))
+            values.push_back(std::stod(item));
         return values;
     }
     double afterCC(int controller, int value, int channel = 1) {
@@ -57,9 +58,10 @@ protected:
         double at0, at127;
     };
     static constexpr Row kRows[] = {
-        {0, 0, 0, 1},       {2, 1, 0, 1},     {3, 2, 0.001, 1},  {4, 3, 0.5, 20},    {5, 4, 10, 5000},  {8, 5, 0, 10},
-        {9, 6, 0, 400},     {11, 7, 0, 4},    {12, 8, 0, 1},     {13, 9, 0, 1},      {14, 10, -100, 100}, {15, 11, 0.05, 20},
-        {16, 12, 0, 10},    {17, 13, 0.05, 20}, {18, 14, 0, 5},  {19, 15, 0, 100},
+        {0, 0, 0, 1},     {2, 1, 0, 1},       {3, 2, 0.001, 1},    {4, 3, 0.5, 20},
+        {5, 4, 10, 5000}, {8, 5, 0, 10},      {9, 6, 0, 400},      {11, 7, 0, 4},
+        {12, 8, 0, 1},    {13, 9, 0, 1},      {14, 10, -100, 100}, {15, 11, 0.05, 20},
+        {16, 12, 0, 10},  {17, 13, 0.05, 20}, {18, 14, 0, 5},      {19, 15, 0, 100},
     };
     std::unique_ptr<Plugin> plugin;
 };
@@ -96,7 +98,8 @@ TEST_F(DefaultMidiScript, ScalesByRangeUnitAndCurve) {
 TEST_F(DefaultMidiScript, AvoidedAndUnmappedControllersChangeNothing) {
     const std::vector<double> before = after(noteOn(1, 60, 1));
     for (int controller : {1, 6, 7, 10, 38, 64, 98, 99, 20, 21, 50, 100, 127})
-        for (int value : {0, 64, 127}) EXPECT_EQ(after(cc(1, controller, value)), before) << "CC " << controller;
+        for (int value : {0, 64, 127})
+            EXPECT_EQ(after(cc(1, controller, value)), before) << "CC " << controller;
 }
 
 TEST_F(DefaultMidiScript, ReachesTheHostAsADisplayRefreshAndANewValue) {

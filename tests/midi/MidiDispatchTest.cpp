@@ -44,7 +44,8 @@ struct EventList {
         e.type = type;
         e.byteSize = sizeof(e);
         int i = 0;
-        for (int b : bytes) e.midiData[i++] = static_cast<char>(b);
+        for (int b : bytes)
+            e.midiData[i++] = static_cast<char>(b);
         events.push_back(e);
     }
 };
@@ -68,7 +69,8 @@ TEST_F(MidiScripts, DecodesEveryKindWithOneBasedChannels) {
 }
 
 TEST_F(MidiScripts, AssemblesNrpnsAcrossChannels) {
-    writeScript("log.lua", std::string(kLogEverything) + "requestNRPN(130, function(c, n, v) log('nrpn130', c, n, v) end)\n");
+    writeScript("log.lua",
+                std::string(kLogEverything) + "requestNRPN(130, function(c, n, v) log('nrpn130', c, n, v) end)\n");
     auto plugin = load();
     ASSERT_TRUE(plugin);
     // Number MSB on channel 1, LSB on channel 2: the state is shared.
@@ -109,11 +111,11 @@ TEST_F(MidiScripts, IgnoresSystemMessagesSysexAndGarbage) {
     ASSERT_TRUE(plugin);
     EventList list;
     list.add(vst2::kVstSysExType, {0xF0, 0x7E, 0xF7});
-    list.add(vst2::kVstMidiType, {0xF0, 1, 2}); // system exclusive start as a MIDI event
-    list.add(vst2::kVstMidiType, {0xF8});       // clock
-    list.add(vst2::kVstMidiType, {0xFF});       // reset
-    list.add(vst2::kVstMidiType, {0x45, 0x90, 1}); // a data byte where the status belongs
-    list.add(12345, {0x90, 60, 100});              // unknown event type
+    list.add(vst2::kVstMidiType, {0xF0, 1, 2});       // system exclusive start as a MIDI event
+    list.add(vst2::kVstMidiType, {0xF8});             // clock
+    list.add(vst2::kVstMidiType, {0xFF});             // reset
+    list.add(vst2::kVstMidiType, {0x45, 0x90, 1});    // a data byte where the status belongs
+    list.add(12345, {0x90, 60, 100});                 // unknown event type
     list.add(vst2::kVstMidiType, {0x90, 0xBC, 0xFF}); // data bytes masked to 7 bits
     EXPECT_EQ(plugin->dispatch(vst2::effProcessEvents, 0, 0, list.build(7)), 1);
     EXPECT_EQ(logLines(), (Lines{"on 1 60 127"}));
@@ -124,7 +126,8 @@ TEST_F(MidiScripts, IgnoresSystemMessagesSysexAndGarbage) {
     EXPECT_EQ(plugin->dispatch(vst2::effProcessEvents, 0, 0, list.build(0)), 1);
     EXPECT_EQ(plugin->dispatch(vst2::effProcessEvents, 0, 0, list.build(-3)), 1);
     vst2::VstEvents *withHoles = list.build(7);
-    for (int i = 0; i < 6; ++i) list.slots()[i] = nullptr;
+    for (int i = 0; i < 6; ++i)
+        list.slots()[i] = nullptr;
     EXPECT_EQ(plugin->dispatch(vst2::effProcessEvents, 0, 0, withHoles), 1);
     EXPECT_EQ(logLines(), (Lines{"on 1 60 127"}));
 }
@@ -144,7 +147,8 @@ requestNoteOn(1, function() log('count', count) end)
     // left something behind.
     std::vector<Plugin::Midi> block(1000, Plugin::Midi{0, {0xB0, 30, 1}});
     ::testing::internal::CaptureStdout();
-    for (int i = 0; i < 20; ++i) plugin->sendMidi(block);
+    for (int i = 0; i < 20; ++i)
+        plugin->sendMidi(block);
     plugin->sendMidi(noteOn(1, 1, 1));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "handler errors are not reported";
     EXPECT_EQ(logLines(), (Lines{"count 20000"}));

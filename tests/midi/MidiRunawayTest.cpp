@@ -202,7 +202,8 @@ log('c loaded')
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "@@@ a timer callback: script ran too long (over 2 seconds) and was stopped\n");
     int handlerRuns = 0;
-    for (const std::string &line : logLines()) handlerRuns += line.rfind("handler ", 0) == 0;
+    for (const std::string &line : logLines())
+        handlerRuns += line.rfind("handler ", 0) == 0;
     EXPECT_EQ(handlerRuns, 1);
 }
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace midi_test;
 
@@ -28,7 +28,8 @@ TEST_F(MidiScripts, UserMidiLuaReplacesTheDefaultAndRunsInItsPlace) {
     auto plugin = load();
     ASSERT_TRUE(plugin);
     Lines expected;
-    for (const std::string &name : enumerationOrder(scriptsFolder())) expected.push_back("loaded " + name);
+    for (const std::string &name : enumerationOrder(scriptsFolder()))
+        expected.push_back("loaded " + name);
     EXPECT_EQ(logLines(), expected);
     EXPECT_EQ(loadOutput, "");
 
@@ -68,10 +69,8 @@ TEST_F(MidiScripts, ABrokenScriptKeepsItsEarlierRegistrationsAndOthersStillRun) 
     auto plugin = load();
     ASSERT_TRUE(plugin);
     // Lua shortens long chunk names from the left ("...p/murmelo-test-...").
-    EXPECT_TRUE(contains(loadOutput, "/Scripts/a.lua:10: broken at load\n"))
-        << loadOutput;
-    EXPECT_TRUE(contains(loadOutput, "/Scripts/c.lua:9: '=' expected near 'is'\n"))
-        << loadOutput;
+    EXPECT_TRUE(contains(loadOutput, "/Scripts/a.lua:10: broken at load\n")) << loadOutput;
+    EXPECT_TRUE(contains(loadOutput, "/Scripts/c.lua:9: '=' expected near 'is'\n")) << loadOutput;
     EXPECT_TRUE(contains(loadOutput, "/Scripts/d.lua: bad header in precompiled chunk\n"));
     EXPECT_TRUE(contains(loadOutput, "@@@ failed to run file: second argument to requestCC() is not a function\n"))
         << loadOutput;

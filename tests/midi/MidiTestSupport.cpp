@@ -24,15 +24,15 @@ void MidiScripts::writeRawScript(const std::string &name, const std::string &byt
 }
 
 void MidiScripts::writeScript(const std::string &name, const std::string &text) {
-    const std::string prelude =
-        "local LOG = [[" + logPath + "]]\n"
-        "function log(...)\n"
-        "  local parts = {}\n"
-        "  for i = 1, select('#', ...) do parts[#parts + 1] = tostring((select(i, ...))) end\n"
-        "  local f = assert(io.open(LOG, 'a'))\n"
-        "  f:write(table.concat(parts, ' '), '\\n')\n"
-        "  f:close()\n"
-        "end\n";
+    const std::string prelude = "local LOG = [[" + logPath +
+                                "]]\n"
+                                "function log(...)\n"
+                                "  local parts = {}\n"
+                                "  for i = 1, select('#', ...) do parts[#parts + 1] = tostring((select(i, ...))) end\n"
+                                "  local f = assert(io.open(LOG, 'a'))\n"
+                                "  f:write(table.concat(parts, ' '), '\\n')\n"
+                                "  f:close()\n"
+                                "end\n";
     writeRawScript(name, prelude + text);
 }
 
@@ -40,7 +40,8 @@ std::vector<std::string> MidiScripts::logLines() const {
     std::vector<std::string> lines;
     std::ifstream in(logPath);
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     return lines;
 }
 
@@ -76,7 +77,8 @@ std::vector<Plugin::Midi> midi(std::initializer_list<std::vector<int>> messages)
     std::vector<Plugin::Midi> out;
     for (const std::vector<int> &m : messages) {
         Plugin::Midi e{0, {0, 0, 0}};
-        for (std::size_t i = 0; i < m.size() && i < 3; ++i) e.bytes[i] = static_cast<unsigned char>(m[i]);
+        for (std::size_t i = 0; i < m.size() && i < 3; ++i)
+            e.bytes[i] = static_cast<unsigned char>(m[i]);
         out.push_back(e);
     }
     return out;

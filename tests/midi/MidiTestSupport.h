@@ -6,10 +6,10 @@
 
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-#include <gtest/gtest.h>
 
 namespace midi_test {
 

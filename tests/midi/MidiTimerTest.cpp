@@ -14,7 +14,8 @@ void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 int countLines(const std::vector<std::string> &lines, const std::string &text) {
     int n = 0;
-    for (const std::string &l : lines) n += l == text;
+    for (const std::string &l : lines)
+        n += l == text;
     return n;
 }
 
@@ -84,7 +85,8 @@ requestNoteOn(2, function() log('count', count); cancelTimer(tiny) end)
     sleepMs(200);
     plugin->sendMidi(noteOn(1, 2, 1));
     const Lines lines = logLines();
-    for (const char *t : {"zero", "negative", "nan", "tiny"}) EXPECT_EQ(countLines(lines, t), 1) << t;
+    for (const char *t : {"zero", "negative", "nan", "tiny"})
+        EXPECT_EQ(countLines(lines, t), 1) << t;
     EXPECT_EQ(lines.back(), "count 1");
 }
 

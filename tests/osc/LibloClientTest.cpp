@@ -19,8 +19,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.ok());
         dumpPort = freeUdpPort();
-        dump = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"oscdump", "-L", std::to_string(dumpPort)}, dir.file("dump.txt"));
+        dump = std::make_unique<ChildProcess>(std::vector<std::string>{"oscdump", "-L", std::to_string(dumpPort)},
+                                              dir.file("dump.txt"));
         ASSERT_TRUE(dump->started());
         // oscdump is listening once a message sent to it shows up.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -32,7 +32,8 @@ protected:
     }
     void oscsend(const std::vector<std::string> &args) {
         std::string command = "oscsend";
-        for (const std::string &a : args) command += " '" + a + "'";
+        for (const std::string &a : args)
+            command += " '" + a + "'";
         std::string output;
         ASSERT_EQ(runCommand(command + " 2>&1", output), 0) << output;
     }

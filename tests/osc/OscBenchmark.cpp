@@ -26,7 +26,7 @@ void printPercentiles(const char *what, std::vector<double> samples) {
 
 void setThroughput(ListeningPlugin &server, OscClient &client) {
     constexpr int kMessages = 200000;
-    constexpr int kWindow = 200;  // then wait for the server to catch up
+    constexpr int kWindow = 200; // then wait for the server to catch up
     server.plugin().clearCalls();
     const auto start = Clock::now();
     for (int sent = 0; sent < kMessages;) {

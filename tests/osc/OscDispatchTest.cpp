@@ -20,8 +20,8 @@ using namespace murmelo;
 
 namespace {
 
-vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr,
-                                        void *, float) {
+vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void *,
+                                        float) {
     return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
 
@@ -34,7 +34,8 @@ protected:
         char buffer[1024];
         osc::OutboundPacketStream p(buffer, sizeof(buffer));
         p << osc::BeginMessage(path);
-        for (float v : values) p << v;
+        for (float v : values)
+            p << v;
         p << osc::EndMessage;
         osc().ProcessPacket(p.Data(), static_cast<int>(p.Size()), IpEndpointName("127.0.0.1", 9));
     }
@@ -140,7 +141,10 @@ TEST(OscScriptsInProcess, TheInterpreterStackIsLeftAsItWas) {
         deliver("/call", [&](osc::OutboundPacketStream &p) { p << name << url << "/r" << 1 << "s"; });
         deliver("/exec", [&](osc::OutboundPacketStream &p) { p << name << true << 2.5; });
         deliver("/exec", [&](osc::OutboundPacketStream &p) { p << name << 'c'; });
-        deliver("/call", [&](osc::OutboundPacketStream &p) { p << name << "nowhere" << "/r"; });
+        deliver("/call", [&](osc::OutboundPacketStream &p) {
+            p << name << "nowhere"
+              << "/r";
+        });
         EXPECT_EQ(lua_gettop(L), top) << name;
     }
     EXPECT_EQ(quiet.count("error while parsing message: "), 4 + 3 + 6 + 6) << quiet.text();

@@ -18,7 +18,8 @@ namespace {
 std::string oscString(const std::string &s) {
     std::string out = s;
     out.push_back('\0');
-    while (out.size() % 4) out.push_back('\0');
+    while (out.size() % 4)
+        out.push_back('\0');
     return out;
 }
 
@@ -50,15 +51,15 @@ protected:
 TEST_F(OscRobustness, MalformedPacketsPrintOneLineEach) {
     StdoutCapture out;
     const std::string setHeader = oscString("/set") + oscString(",if");
-    raw(setHeader + int32be(5));                                       // truncated arguments
-    raw(oscString("/set") + oscString(",i?") + int32be(5) + int32be(0)); // unknown type tag
-    raw(oscString("/set") + ",if");                                    // size not a multiple of four
-    raw(oscString("/set"));                                            // no type tags at all
-    raw(std::string(8, '\0'));                                         // nothing readable
-    raw(oscString("#bundle") + std::string(8, '\0') + int32be(400) + setHeader); // element past the end
+    raw(setHeader + int32be(5));                                                         // truncated arguments
+    raw(oscString("/set") + oscString(",i?") + int32be(5) + int32be(0));                 // unknown type tag
+    raw(oscString("/set") + ",if");                                                      // size not a multiple of four
+    raw(oscString("/set"));                                                              // no type tags at all
+    raw(std::string(8, '\0'));                                                           // nothing readable
+    raw(oscString("#bundle") + std::string(8, '\0') + int32be(400) + setHeader);         // element past the end
     raw(oscString("#bundle") + std::string(8, '\0') + int32be(6) + std::string(8, 'x')); // element size 6
-    raw(oscString("#bundle") + std::string(4, '\0'));                  // cut inside the time tag
-    raw(std::string());                                                // empty datagram
+    raw(oscString("#bundle") + std::string(4, '\0'));                                    // cut inside the time tag
+    raw(std::string());                                                                  // empty datagram
     ASSERT_TRUE(pingUntilAnswered(client, port));
     const std::string text = out.text();
     EXPECT_EQ(out.count("error while parsing message: /set: "), 4) << text;
@@ -78,7 +79,8 @@ TEST_F(OscRobustness, BlobsThatPointOutsideThePacket) {
     raw(oscString("/oo") + oscString(",]b"));
     std::string blobs = oscString("/registerUpdate") + oscString(",iss" + std::string(120, 'b')) + int32be(0) +
                         oscString("xy:9001") + oscString("/up");
-    for (int n = 0; n < 4; ++n) blobs += int32be(0x7FFFFFF0u);
+    for (int n = 0; n < 4; ++n)
+        blobs += int32be(0x7FFFFFF0u);
     raw(blobs);
     raw(oscString("/re") + std::string(",b\0s", 4) + int32be(3) + oscString("xup"));
     ASSERT_TRUE(pingUntilAnswered(client, port));
@@ -133,7 +135,8 @@ TEST_F(OscRobustness, RandomBytes) {
     std::mt19937 random(1234);
     for (int n = 0; n < 2000; ++n) {
         std::string junk(4 + random() % 200, '\0');
-        for (char &c : junk) c = static_cast<char>(random());
+        for (char &c : junk)
+            c = static_cast<char>(random());
         if (n % 3 == 0) junk[0] = '/';
         if (n % 3 == 1) std::memcpy(&junk[0], "#bundle", junk.size() >= 8 ? 8 : junk.size());
         raw(junk);

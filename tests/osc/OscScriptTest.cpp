@@ -133,9 +133,8 @@ TEST_F(OscScripts, CodeLoadersAreRefused) {
         client.send(port, "/exec", [&](osc::OutboundPacketStream &p) { p << loader << file.c_str(); });
     for (const char *loader : {"loadstring", "load", "myLoader"}) {
         const std::string url = client.url();
-        client.send(port, "/call", [&](osc::OutboundPacketStream &p) {
-            p << loader << url.c_str() << "/r" << chunk.c_str();
-        });
+        client.send(port, "/call",
+                    [&](osc::OutboundPacketStream &p) { p << loader << url.c_str() << "/r" << chunk.c_str(); });
     }
     for (const char *other : {"setfenv", "getfenv", "collectgarbage"})
         client.send(port, "/exec", [&](osc::OutboundPacketStream &p) { p << other << 1; });

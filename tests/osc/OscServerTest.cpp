@@ -39,7 +39,8 @@ TEST(OscPort, FollowsTheOffsetAndTheProgram) {
     OscClient client;
     const int a = pickFreeOffset();
     int b = pickFreeOffset();
-    while (b == a) b = pickFreeOffset();
+    while (b == a)
+        b = pickFreeOffset();
 
     // Offset 0: nothing listens.
     EXPECT_FALSE(pingUntilAnswered(client, basePort() + a, 300));
@@ -180,7 +181,10 @@ TEST_F(OscServer, PrintsOneLinePerBadMessageAndChangesNothing) {
     client.send(port, "/set", [](osc::OutboundPacketStream &p) { p << 5 << "x"; });
     client.send(port, "/set", [](osc::OutboundPacketStream &p) { p << 5 << 1.f << 2.f; });
     client.send(port, "/Set", [](osc::OutboundPacketStream &p) { p << 5 << 1.f; });
-    client.send(port, "/getInfo", [](osc::OutboundPacketStream &p) { p << 16 << "osc.udp://127.0.0.1:1" << "/x"; });
+    client.send(port, "/getInfo", [](osc::OutboundPacketStream &p) {
+        p << 16 << "osc.udp://127.0.0.1:1"
+          << "/x";
+    });
     client.send(port, "/getAllRegistered", [](osc::OutboundPacketStream &p) { p << 1; });
     // "/get" with one argument too many sends nothing.
     const std::string url = client.url();
@@ -203,13 +207,13 @@ TEST_F(OscServer, BadReplyAddressesAreErrorsOfTheMessageOnly) {
     auto get = [&](const std::string &url) {
         client.send(port, "/get", [&](osc::OutboundPacketStream &p) { p << 1 << url.c_str() << "/v"; });
     };
-    get("osc.udp://127.0.0.1");          // no colon
-    get("127.0.0.1:");                   // no port
-    get("127.0.0.1:junk");               // no digits
-    get("127.0.0.1:70000");              // not a port
-    get("127.0.0.1:-5");                 // not a port
-    get("no-such-host.invalid:9000");    // does not resolve
-    get(std::string(2000, 'h') + ":1");  // only 1024 characters are read
+    get("osc.udp://127.0.0.1");         // no colon
+    get("127.0.0.1:");                  // no port
+    get("127.0.0.1:junk");              // no digits
+    get("127.0.0.1:70000");             // not a port
+    get("127.0.0.1:-5");                // not a port
+    get("no-such-host.invalid:9000");   // does not resolve
+    get(std::string(2000, 'h') + ":1"); // only 1024 characters are read
     sync();
     EXPECT_EQ(out.count("error while parsing message: /get: no port in url\n"), 4);
     EXPECT_EQ(out.count("error while parsing message: /get: port out of range in url\n"), 2);
@@ -260,8 +264,8 @@ TEST_F(OscServer, UnregisterErrorsUseTheRegisterText) {
     sendIdUrlPath("/unregisterUpdate", 16, "/x");
     sendIdUrlPath("/registerUpdate", -1, "/x");
     sync();
-    EXPECT_EQ(out.count("error while parsing message: /unregisterUpdate: parameter id out of range in registerUpdate\n"),
-              1);
+    EXPECT_EQ(
+        out.count("error while parsing message: /unregisterUpdate: parameter id out of range in registerUpdate\n"), 1);
     EXPECT_EQ(out.count("error while parsing message: /registerUpdate: parameter id out of range in registerUpdate\n"),
               1);
 }

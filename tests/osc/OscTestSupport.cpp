@@ -12,10 +12,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
-#include <sstream>
-#include <stdexcept>
 #include <signal.h>
 #include <spawn.h>
+#include <sstream>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -39,10 +39,17 @@ Arg readArg(const osc::ReceivedMessageArgument &a) {
     Arg out;
     out.type = a.TypeTag();
     switch (a.TypeTag()) {
-    case 'i': out.i = a.AsInt32Unchecked(); break;
-    case 'f': out.f = a.AsFloatUnchecked(); break;
-    case 's': out.s = a.AsStringUnchecked(); break;
-    default: break;
+    case 'i':
+        out.i = a.AsInt32Unchecked();
+        break;
+    case 'f':
+        out.f = a.AsFloatUnchecked();
+        break;
+    case 's':
+        out.s = a.AsStringUnchecked();
+        break;
+    default:
+        break;
     }
     return out;
 }
@@ -52,7 +59,8 @@ void collect(const osc::ReceivedMessage &m, std::vector<Message> &out, bool bund
     msg.path = m.AddressPattern();
     msg.wasBundled = bundled;
     msg.timeTag = tag;
-    for (auto it = m.ArgumentsBegin(); it != m.ArgumentsEnd(); ++it) msg.args.push_back(readArg(*it));
+    for (auto it = m.ArgumentsBegin(); it != m.ArgumentsEnd(); ++it)
+        msg.args.push_back(readArg(*it));
     out.push_back(msg);
 }
 
@@ -69,7 +77,8 @@ void collect(const osc::ReceivedBundle &b, std::vector<Message> &out) {
 
 std::string Message::types() const {
     std::string t;
-    for (const Arg &a : args) t += a.type;
+    for (const Arg &a : args)
+        t += a.type;
     return t;
 }
 
@@ -175,7 +184,8 @@ bool StdoutCapture::waitFor(const std::string &needle, int timeoutMs) {
 int StdoutCapture::count(const std::string &needle) {
     const std::string t = text();
     int n = 0;
-    for (std::size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + needle.size())) ++n;
+    for (std::size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + needle.size()))
+        ++n;
     return n;
 }
 
@@ -196,7 +206,8 @@ ChildProcess::ChildProcess(const std::vector<std::string> &argv, const std::stri
     posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char *> args;
-    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
     pid_t child = -1;
     if (posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ) == 0) pid = child;

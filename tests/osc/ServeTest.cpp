@@ -30,8 +30,8 @@ bool waitForText(const std::string &path, const std::string &needle, int timeout
 }
 
 std::vector<std::string> serveCommand(int offset, std::vector<std::string> more = {}) {
-    std::vector<std::string> argv{testing_support::toolPath(), "serve", "--offset", std::to_string(offset),
-                                  "--plugin", testing_support::pluginPath()};
+    std::vector<std::string> argv{testing_support::toolPath(), "serve",    "--offset",
+                                  std::to_string(offset),      "--plugin", testing_support::pluginPath()};
     argv.insert(argv.end(), more.begin(), more.end());
     return argv;
 }
@@ -43,8 +43,9 @@ TEST(Serve, ListensOnItsPortUntilCtrlC) {
     ChildProcess serve(serveCommand(offset, {"--program", "Ensemble", "--set", "Feedback=40"}), dir.file("out.txt"));
     ASSERT_TRUE(serve.started());
     ASSERT_TRUE(waitForText(dir.file("out.txt"), "Ctrl-C stops")) << readFile(dir.file("out.txt"));
-    EXPECT_NE(readFile(dir.file("out.txt")).find("OSC on UDP port " + std::to_string(port) + ", program 2 \"Ensemble\""),
-              std::string::npos)
+    EXPECT_NE(
+        readFile(dir.file("out.txt")).find("OSC on UDP port " + std::to_string(port) + ", program 2 \"Ensemble\""),
+        std::string::npos)
         << readFile(dir.file("out.txt"));
 
     OscClient client;

@@ -19,7 +19,8 @@ TEST(SetParamQueue, HoldsSixtyThreeAndDropsTheSixtyFourth) {
     EXPECT_FALSE(queue.Read(e));
 
     osc_test::StdoutCapture out;
-    for (int i = 0; i < 63; ++i) ASSERT_TRUE(queue.Write(i % 16, static_cast<float>(i))) << i;
+    for (int i = 0; i < 63; ++i)
+        ASSERT_TRUE(queue.Write(i % 16, static_cast<float>(i))) << i;
     EXPECT_EQ(queue.writePosition(), queue.readPosition()); // full
     EXPECT_FALSE(queue.Write(5, 99.f));
     EXPECT_EQ(out.text(), "OSCHelper::SetParamQueue::Write() overflow\n");
@@ -34,7 +35,8 @@ TEST(SetParamQueue, HoldsSixtyThreeAndDropsTheSixtyFourth) {
     EXPECT_EQ(queue.writePosition(), 63);
 
     // Wrapping around: one slot freed admits exactly one more.
-    for (int i = 0; i < 63; ++i) ASSERT_TRUE(queue.Write(1, 1.f));
+    for (int i = 0; i < 63; ++i)
+        ASSERT_TRUE(queue.Write(1, 1.f));
     EXPECT_FALSE(queue.Write(1, 1.f));
     ASSERT_TRUE(queue.Read(e));
     EXPECT_TRUE(queue.Write(2, 2.f));
@@ -76,7 +78,8 @@ TEST(SetParamQueue, ManyProducersOneConsumer) {
         last[e.index] = e.value;
         ++received[e.index];
     }
-    for (auto &t : producers) t.join();
+    for (auto &t : producers)
+        t.join();
     EXPECT_TRUE(valid);
     EXPECT_TRUE(ordered);
     long total = 0;

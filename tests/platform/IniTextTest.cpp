@@ -53,7 +53,8 @@ TEST(IniText, ContinuationLinesJoinAsTheyStand) {
 
 TEST(IniText, LongLinesAreReadWhole) {
     std::string value;
-    for (int i = 0; value.size() < 700; ++i) value += "word" + std::to_string(i) + (i % 7 ? " " : "   x;;#y   ");
+    for (int i = 0; value.size() < 700; ++i)
+        value += "word" + std::to_string(i) + (i % 7 ? " " : "   x;;#y   ");
     value += "end";
     const IniDocument d = parse("Before = 1\nLong = " + value + "\nAfter = 2\n");
     EXPECT_EQ(valueOf(d, "Long"), value);

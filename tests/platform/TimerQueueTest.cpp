@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
-#include <gtest/gtest.h>
 
 using platform::TimerQueue;
 using Clock = std::chrono::steady_clock;
@@ -74,8 +74,17 @@ TEST(TimerQueue, TimersFireInDueOrder) {
     TimerQueue queue;
     std::mutex lock;
     std::vector<int> order;
-    for (int i : {3, 1, 2}) queue.createTimer([&, i] { std::lock_guard<std::mutex> g(lock); order.push_back(i); }, i * 20, 0);
-    ASSERT_TRUE(waitFor([&] { std::lock_guard<std::mutex> g(lock); return order.size() == 3; }));
+    for (int i : {3, 1, 2})
+        queue.createTimer(
+            [&, i] {
+                std::lock_guard<std::mutex> g(lock);
+                order.push_back(i);
+            },
+            i * 20, 0);
+    ASSERT_TRUE(waitFor([&] {
+        std::lock_guard<std::mutex> g(lock);
+        return order.size() == 3;
+    }));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
@@ -86,7 +95,8 @@ TEST(TimerQueue, DeleteFromInsideItsOwnCallback) {
     std::atomic<bool> ready{false};
     t = queue.createTimer(
         [&] {
-            while (!ready) std::this_thread::yield();
+            while (!ready)
+                std::this_thread::yield();
             ++fired;
             queue.deleteTimer(t);
         },
@@ -103,7 +113,8 @@ TEST(TimerQueue, DeleteDoesNotWaitForTheCallbackButStopDoes) {
     TimerQueue::Timer *t = queue->createTimer(
         [&] {
             inCallback = true;
-            while (!release) std::this_thread::yield();
+            while (!release)
+                std::this_thread::yield();
             sleepMs(50);
             finished = true;
         },
@@ -141,7 +152,8 @@ TEST(TimerQueue, StressFromManyThreads) {
                 queue.deleteTimer(t);
             }
         });
-    for (std::thread &t : threads) t.join();
+    for (std::thread &t : threads)
+        t.join();
     const long atEnd = fired;
     sleepMs(20);
     EXPECT_LE(fired - atEnd, 1);

@@ -49,7 +49,8 @@ int runCommand(const std::string &command, std::string &output) {
     if (!pipe) return -1;
     char buffer[4096];
     std::size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) output.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, n);
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -123,9 +123,10 @@ TEST(Render, StereoAiffAtItsOwnRate) {
     TempDir dir;
     ASSERT_TRUE(writeSound(dir.file("in.aiff"), tone(2, 20000, 48000), SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
     std::string out;
-    ASSERT_EQ(render(quoted(dir.file("in.aiff")) + " " + quoted(dir.file("out.aif")) + " --program 2 --block 100 --tail 0",
-                     out),
-              0)
+    ASSERT_EQ(
+        render(quoted(dir.file("in.aiff")) + " " + quoted(dir.file("out.aif")) + " --program 2 --block 100 --tail 0",
+               out),
+        0)
         << out;
     int format = 0;
     const Sound s = readSound(dir.file("out.aif"), &format);
@@ -142,9 +143,9 @@ TEST(Render, TheDefaultTailCoversTheLongestDelay) {
     ASSERT_TRUE(writeSound(dir.file("click.wav"), click, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     std::string out;
     // "Simple Delay": echoes every 12304 frames, 71 % feedback.
-    ASSERT_EQ(render(quoted(dir.file("click.wav")) + " " + quoted(dir.file("out.wav")) + " --program \"simple delay\"",
-                     out),
-              0)
+    ASSERT_EQ(
+        render(quoted(dir.file("click.wav")) + " " + quoted(dir.file("out.wav")) + " --program \"simple delay\"", out),
+        0)
         << out;
     const Sound s = readSound(dir.file("out.wav"));
     ASSERT_GT(s.frames(), 4410 + 65536);
