@@ -1,9 +1,9 @@
 #include "midi/LuaMIDIApi.h"
 
 #include "core/QrvMurmelo.h"
-#include "midi/LuaMIDIHelper.h"
 #include "lua/LuaSupport.h"
 #include "lua/ScriptBudget.h"
+#include "midi/LuaMIDIHelper.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,8 +3,8 @@
 #include "core/Parameters.h"
 #include "core/Resources.h"
 #include "core/UserFolders.h"
-#include "midi/LuaMIDIApi.h"
 #include "lua/LuaSupport.h"
+#include "midi/LuaMIDIApi.h"
 
 #include <lauxlib.h>
 #include <lua.h>

@@ -6,8 +6,8 @@
 // so cancelling a timer object that has ended cannot hit a newer timer.
 #include "midi/LuaMIDIApi.h"
 
-#include "midi/LuaMIDIHelper.h"
 #include "lua/LuaSupport.h"
+#include "midi/LuaMIDIHelper.h"
 #include "platform/Clock.h"
 
 #include <cmath>

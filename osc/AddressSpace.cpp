@@ -10,10 +10,10 @@
 // refused with an error line.
 #include "core/Parameters.h"
 #include "core/QrvMurmelo.h"
+#include "murmelo/Version.h"
 #include "osc/OSCHelper.h"
 #include "osc/PacketCheck.h"
 #include "osc/ScriptPaths.h"
-#include "murmelo/Version.h"
 
 #include <cmath>
 #include <cstdio>

@@ -174,7 +174,8 @@ int luaRegisterOSCPathForParameterNormalized(lua_State *L) { return registerPath
 
 void registerOscScriptFunctions(lua_State *L, OSCHelper *server) {
     ScriptBudget::setPointer(L, kScriptServer, server);
-    for (const luaL_Reg &f : kOscFunctions) lua_register(L, f.name, f.func);
+    for (const luaL_Reg &f : kOscFunctions)
+        lua_register(L, f.name, f.func);
 }
 
 LuaApiFunction oscApiFunction(const char *name) {

@@ -39,8 +39,8 @@ struct RenderOptions {
 };
 
 constexpr char kUsage[] = "usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
-                         "[--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
-                         "       murmelo render --list-programs [--plugin PATH]\n";
+                          "[--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
+                          "       murmelo render --list-programs [--plugin PATH]\n";
 
 int usageError(const std::string &message) { return tool::usageError("render", message, kUsage); }
 

@@ -48,7 +48,7 @@ struct ServeOptions {
 };
 
 constexpr char kUsage[] = "usage: murmelo serve [--offset N] [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
-                         "[--input FILE] [--plugin PATH]\n";
+                          "[--input FILE] [--plugin PATH]\n";
 
 int usageError(const std::string &message) { return tool::usageError("serve", message, kUsage); }
 

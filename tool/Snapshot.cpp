@@ -45,7 +45,7 @@ struct SnapshotOptions {
 };
 
 constexpr char kUsage[] = "usage: murmelo snapshot OUT.png [--program NAME|INDEX] [--skin NAME|FOLDER] "
-                         "[--hover PARAM]\n";
+                          "[--hover PARAM]\n";
 
 int usageError(const std::string &message) { return tool::usageError("snapshot", message, kUsage); }
 
