@@ -18,6 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# libz-mingw-w64-dev also ships zlib1.dll with its import library, which a
+# search would otherwise prefer: a plug-in DLL must not need it.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Floating point as on Linux: no fused multiply-add behind our back, so the
 # same source gives the same bits on both systems.
