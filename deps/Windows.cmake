@@ -1,8 +1,9 @@
 # The libraries a Windows build needs beyond Lua and oscpack, which Debian
 # ships for Linux only: libpng, FreeType, FTGL and GLEW from Debian's source
 # packages and GoogleTest from /usr/src/googletest, each built by its own
-# CMake build under the same toolchain, static, into the same prefix.  zlib
-# comes from libz-mingw-w64-dev, in the compiler's own root.
+# CMake build where that works (FTGL's does not, see below) under the same
+# toolchain, static, into the same prefix.  zlib comes from
+# libz-mingw-w64-dev, in the compiler's own root.
 include(ExternalProject)
 
 foreach(dir PNG_SOURCE_DIR FREETYPE_SOURCE_DIR FTGL_SOURCE_DIR GLEW_SOURCE_DIR GTEST_SOURCE_DIR)

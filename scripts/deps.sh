@@ -87,7 +87,8 @@ if [ $windows -eq 1 ]; then
     key+="|$p=$(dpkg-query -W -f='${Version}' "$p" 2> /dev/null || true)"
   done
 fi
-key+="|$(cat "${describe[@]}" | sha256sum)"
+# Comment lines are left out of the key: rewording one costs no rebuild.
+key+="|$(grep -hv '^[[:space:]]*#' "${describe[@]}" | sha256sum)"
 prefix="$cache/$target-$(echo "$key" | sha256sum | cut -c1-16)"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
