@@ -29,6 +29,9 @@ build() {
   local target=$1 prefix dir="$work/$1" toolchain=()
   prefix=$("$src/scripts/deps.sh" "$target")
   [ "$target" = linux ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchains/$target.cmake")
+  # A new prefix (other package versions) makes every cached search stale.
+  [ "$(cat "$dir.prefix" 2> /dev/null)" = "$prefix" ] || rm -rf "$dir"
+  echo "$prefix" > "$dir.prefix"
   cmake -S "$here/smoke" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DMURMELO_DEPS_PREFIX="$prefix" \
     "${toolchain[@]}" "${launcher[@]}" > "$dir.log" 2>&1 &&
     cmake --build "$dir" >> "$dir.log" 2>&1 || { cat "$dir.log" >&2; fail "building for $target"; }
