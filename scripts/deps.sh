@@ -5,7 +5,12 @@
 # source package versions, the build description and the target, so a
 # second run costs a second.
 #
-#   scripts/deps.sh [TARGET]     TARGET: linux (default)
+#   scripts/deps.sh [TARGET]     TARGET: linux (default), mingw32, mingw64
+#
+# The Windows targets cross-build with mingw-w64 (scripts/setup-windows.sh
+# installs it) and add what Debian ships for Linux only: libpng, FreeType,
+# FTGL and GLEW from their source packages and GoogleTest from
+# /usr/src/googletest, all static.
 #
 # Environment: MURMELO_DEPS_CACHE (default ~/.cache/murmelo-deps).
 set -euo pipefail
@@ -13,15 +18,30 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:-linux}
 cache=${MURMELO_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murmelo-deps}
 packages=(lua5.1 oscpack)
+windows_packages=(libpng1.6 freetype ftgl glew)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 log() { echo "deps: $*" >&2; }
 
+describe=("$root/deps/CMakeLists.txt")
 case "$target" in
   linux) toolchain=""; multiarch=$(gcc -print-multiarch) ;;
-  *) log "unknown target '$target'"; exit 2 ;;
+  mingw32) multiarch=i686-w64-mingw32 ;;
+  mingw64) multiarch=x86_64-w64-mingw32 ;;
+  *) log "unknown target '$target' (linux, mingw32 or mingw64)"; exit 2 ;;
 esac
+windows=0
+if [ "$target" != linux ]; then
+  windows=1
+  toolchain="$root/cmake/toolchains/$target.cmake"
+  describe+=("$root/deps/Windows.cmake" "$toolchain" "$root/cmake/toolchains/MingwCommon.cmake")
+  packages+=("${windows_packages[@]}")
+  if ! command -v "$multiarch-g++-posix" > /dev/null; then
+    log "no $multiarch-g++-posix: run scripts/setup-windows.sh first"
+    exit 1
+  fi
+fi
 
 source_version() {
   apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V | tail -n1
@@ -60,37 +80,85 @@ for p in "${packages[@]}"; do
   fi
   key+="|$p=${version[$p]}"
 done
-key+="|$(cat "$root/deps/CMakeLists.txt" ${toolchain:+"$toolchain"} | sha256sum)"
+if [ $windows -eq 1 ]; then
+  # Binary packages the Windows prefix is built from or with.
+  arch=${multiarch%%-*}
+  for p in googletest libz-mingw-w64-dev "g++-mingw-w64-${arch//_/-}-posix"; do
+    key+="|$p=$(dpkg-query -W -f='${Version}' "$p" 2> /dev/null || true)"
+  done
+fi
+# Comment lines are left out of the key: rewording one costs no rebuild.
+key+="|$(grep -hv '^[[:space:]]*#' "${describe[@]}" | sha256sum)"
 prefix="$cache/$target-$(echo "$key" | sha256sum | cut -c1-16)"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
 
-# Unpacked sources are shared by every target.
+# Unpacked sources are shared by every target.  The archive sometimes serves
+# a version's description but not all of its files (a security update whose
+# files have moved on): older listed versions are tried next, and as a last
+# resort the upstream tarball alone is unpacked, without Debian's patches.
 fetch() {
-  local p=$1 v=${version[$1]} dir="$cache/src/$1_${version[$1]}"
+  local p=$1 v=${version[$1]} dir="$cache/src/$1_${version[$1]}" w
   if [ ! -f "$dir/.complete" ]; then
-    log "fetching the source of $p $v"
     rm -rf "$dir"
     mkdir -p "$dir"
-    (cd "$dir" && apt-get source -qq "$p=$v" > "$cache/fetch-$p.log" 2>&1) ||
-      { log "apt-get source $p=$v failed:"; cat "$cache/fetch-$p.log" >&2; exit 1; }
+    for w in $(all_versions "$p"); do
+      log "fetching the source of $p $w"
+      if (cd "$dir" && apt-get source -qq "$p=$w" > "$cache/fetch-$p.log" 2>&1); then
+        echo "$w" > "$dir/.version"
+        break
+      fi
+      find "$dir" -mindepth 1 -maxdepth 1 -type d -exec rm -rf {} +
+    done
+    [ -f "$dir/.version" ] || unpack_upstream "$p" "$dir"
     touch "$dir/.complete"
   fi
   find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1
 }
+
+all_versions() {
+  apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -Vru
+}
+
+unpack_upstream() {
+  local p=$1 dir=$2 orig
+  orig=$(find "$dir" -maxdepth 1 -name "*.orig.tar.*" ! -name "*.asc" ! -name "*.orig-*" | head -n1)
+  if [ -z "$orig" ]; then
+    log "apt-get source $p failed for every listed version:"
+    cat "$cache/fetch-$p.log" >&2
+    exit 1
+  fi
+  log "warning: only the upstream source of $p could be fetched; building it without Debian's patches"
+  tar -xf "$orig" -C "$dir"
+  echo "upstream $(basename "$orig")" > "$dir/.version"
+}
+
 lua_dir=$(fetch lua5.1)
 oscpack_dir=$(fetch oscpack)
+extra=()
+if [ $windows -eq 1 ]; then
+  png_dir=$(fetch libpng1.6)
+  freetype_dir=$(fetch freetype)
+  ftgl_dir=$(fetch ftgl)
+  glew_dir=$(fetch glew)
+  extra=(-DPNG_SOURCE_DIR="$png_dir" -DFREETYPE_SOURCE_DIR="$freetype_dir" -DFTGL_SOURCE_DIR="$ftgl_dir"
+    -DGLEW_SOURCE_DIR="$glew_dir" -DGTEST_SOURCE_DIR=/usr/src/googletest)
+fi
 
-log "building into $prefix"
+log "building into $prefix (log: $cache/build-$target.log)"
 build="$cache/build/$target"
 rm -rf "$build" "$prefix"
-cmake -S "$root/deps" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+run() { "$@" >> "$cache/build-$target.log" 2>&1 || { log "failed: $*"; tail -n 40 "$cache/build-$target.log" >&2; exit 1; }; }
+: > "$cache/build-$target.log"
+# A rebuild after a change to the build description mostly hits ccache.
+command -v ccache > /dev/null && extra+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+run cmake -S "$root/deps" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DLUA_SOURCE_DIR="$lua_dir" -DOSCPACK_SOURCE_DIR="$oscpack_dir" -DDEB_HOST_MULTIARCH="$multiarch" \
-  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$toolchain"} > "$cache/build-$target.log"
-cmake --build "$build" -j2 >> "$cache/build-$target.log"
-cmake --install "$build" >> "$cache/build-$target.log"
+  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$toolchain"} "${extra[@]}"
+run cmake --build "$build" -j2
+run cmake --install "$build"
 rm -rf "$build"
 touch "$prefix/.complete"
 echo "$prefix"

@@ -26,8 +26,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Lua and oscpack from Debian's source packages, built once into a cache.
+# The Windows cross toolchain and wine for the Windows suites.
+./scripts/setup-windows.sh
+
+# Lua and oscpack from Debian's source packages, built once into a cache;
+# for Windows also the libraries Debian ships for Linux only.
 deps_prefix=$(./scripts/deps.sh linux)
+./scripts/deps.sh mingw32 > /dev/null
+./scripts/deps.sh mingw64 > /dev/null
 
 build_type=${BUILD_TYPE:-RelWithDebInfo}
 cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" -DMURMELO_DEPS_PREFIX="$deps_prefix" > /dev/null

@@ -73,6 +73,14 @@ std::unique_ptr<Plugin> MidiScripts::load() {
     return plugin;
 }
 
+void sendThroughBlocks(Plugin &plugin, const std::vector<Plugin::Midi> &events) {
+    plugin.sendMidi(events);
+    for (int block = 0; block < 20; ++block) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        plugin.sendMidi({});
+    }
+}
+
 std::vector<Plugin::Midi> midi(std::initializer_list<std::vector<int>> messages) {
     std::vector<Plugin::Midi> out;
     for (const std::vector<int> &m : messages) {

@@ -53,6 +53,11 @@ inline std::vector<Plugin::Midi> noteOn(int channel, int note, int velocity) {
     return midi({{0x90 | (channel - 1), note, velocity}});
 }
 
+// Sends events the way a host's next blocks bring them: when a timer
+// callback holds the interpreter, events wait in the plug-in's queue until a
+// later block, so a few empty event blocks follow (about 100 ms).
+void sendThroughBlocks(Plugin &plugin, const std::vector<Plugin::Midi> &events);
+
 // Runs body on another thread and waits at most timeoutMs for it; a body
 // that does not return ends the test program (it cannot be cancelled).
 void returnsWithin(int timeoutMs, const std::function<void()> &body);

@@ -35,7 +35,7 @@ requestNoteOn(2, function() cancelTimer(oneShot); log('cancelled') end)
     ASSERT_TRUE(plugin);
     plugin->sendMidi(noteOn(1, 1, 1));
     ASSERT_TRUE(waitForLine("fired true"));
-    plugin->sendMidi(noteOn(1, 2, 1)); // after it fired: harmless
+    sendThroughBlocks(*plugin, noteOn(1, 2, 1)); // after it fired: harmless
     sleepMs(400);
     EXPECT_EQ(logLines(), (Lines{"requested userdata true", "fired true", "cancelled"}));
 }
@@ -57,7 +57,7 @@ requestNoteOn(2, function() cancelTimer(periodic); cancelTimer(periodic); log('c
     ::testing::internal::CaptureStdout();
     plugin->sendMidi(noteOn(1, 1, 1));
     ASSERT_TRUE(waitForLines(4));
-    plugin->sendMidi(noteOn(1, 2, 1));
+    sendThroughBlocks(*plugin, noteOn(1, 2, 1));
     // A callback already under way when the timer is cancelled may finish.
     sleepMs(100);
     const std::size_t settled = logLines().size();
@@ -83,7 +83,7 @@ requestNoteOn(2, function() log('count', count); cancelTimer(tiny) end)
     plugin->sendMidi(noteOn(1, 1, 1));
     ASSERT_TRUE(waitForLines(4, 2000));
     sleepMs(200);
-    plugin->sendMidi(noteOn(1, 2, 1));
+    sendThroughBlocks(*plugin, noteOn(1, 2, 1));
     const Lines lines = logLines();
     for (const char *t : {"zero", "negative", "nan", "tiny"})
         EXPECT_EQ(countLines(lines, t), 1) << t;
@@ -102,7 +102,7 @@ end)
     ASSERT_TRUE(plugin);
     plugin->sendMidi(noteOn(1, 1, 1));
     ASSERT_TRUE(waitForLine("first"));
-    plugin->sendMidi(noteOn(1, 2, 1));
+    sendThroughBlocks(*plugin, noteOn(1, 2, 1));
     EXPECT_TRUE(waitForLine("second"));
 }
 
@@ -118,7 +118,7 @@ end)
     ASSERT_TRUE(plugin);
     plugin->sendMidi(noteOn(1, 1, 1));
     sleepMs(200);
-    plugin->sendMidi(noteOn(1, 2, 1));
+    sendThroughBlocks(*plugin, noteOn(1, 2, 1));
     EXPECT_EQ(logLines(), (Lines{"true true true"}));
 }
 
