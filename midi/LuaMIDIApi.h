@@ -1,18 +1,19 @@
-// The global functions MIDI scripts see, registered in this order:
+// The global functions MIDI scripts see:
 //
 //   setParameter, getParameter, getParameterID, getParameterMinMax,
 //   getParameterUnit, getParameterName, isParameterUsed, getNumParameters,
-//   [sendOSC], setOthersParameter, getOthersParameter, requestAllNoteOn,
+//   setOthersParameter, getOthersParameter, requestAllNoteOn,
 //   requestAllNoteOff, requestAllCC, requestAllNRPN, requestAllProgramChange,
 //   requestAllPolyPressure, requestNoteOn, requestNoteOff, requestCC,
 //   requestNRPN, requestPitchWheel, requestChannelPressure,
 //   requestProgramChange, requestPolyPressure, time, requestTimedCallback,
 //   requestPeriodicCallback, cancelTimer, setGUIBoolValue, getGUIBoolValue,
 //   setOthersGUIBoolValue, getOthersGUIBoolValue,
-//   [registerOSCPathForParameter, registerOSCPathForParameterNormalized]
+//   and, when the interpreter serves an OSC server, sendOSC,
+//   registerOSCPathForParameter and registerOSCPathForParameterNormalized.
 //
-// The bracketed OSC functions belong to the OSC server (osc/OscLuaApi.cpp),
-// which adds them through LuaMIDIHelper::setScriptExtension.
+// The OSC functions belong to the OSC server (osc/OscLuaApi.cpp), which adds
+// them through LuaMIDIHelper::setScriptExtension after the others.
 //
 // A parameter argument is an index (a number or a numeric string, 0..15,
 // else "parameter out of range: %d") or an exact, case-sensitive name (else
