@@ -164,6 +164,7 @@ void OSCHelper::NotifyMain() {
         SetParamQueue::Entry entry;
         while (queue.Read(entry))
             sendUpdate(entry);
+        queue.reportOverflows();
     }
     notifyEnded.signal();
 }
@@ -202,7 +203,9 @@ void OSCHelper::sendUpdate(const SetParamQueue::Entry &entry) {
 
 void OSCHelper::parameterChanged(int index, float value) {
     if (!isRegisteredForUpdate(index)) return;
-    if (queue.Write(index, value)) notifyWake.post();
+    // A refused write wakes the notify thread too, which prints the overflow.
+    queue.Write(index, value);
+    notifyWake.post();
 }
 
 bool OSCHelper::isRegisteredForUpdate(int index) const {

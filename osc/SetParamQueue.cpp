@@ -13,8 +13,7 @@ bool SetParamQueue::Write(std::int32_t index, float value) {
     for (;;) {
         const std::uint32_t taken = readCount.load(std::memory_order_acquire);
         if (claimed - taken >= kCapacity) {
-            std::fputs("OSCHelper::SetParamQueue::Write() overflow\n", stdout);
-            std::fflush(stdout);
+            overflows.fetch_add(1, std::memory_order_relaxed);
             return false;
         }
         if (writeCount.compare_exchange_weak(claimed, claimed + 1, std::memory_order_acq_rel,
@@ -25,6 +24,12 @@ bool SetParamQueue::Write(std::int32_t index, float value) {
     slot.entry = Entry{index, value};
     slot.filledBy.store(claimed + 1, std::memory_order_release);
     return true;
+}
+
+void SetParamQueue::reportOverflows() {
+    for (std::uint32_t n = overflows.exchange(0, std::memory_order_relaxed); n > 0; --n)
+        std::fputs("OSCHelper::SetParamQueue::Write() overflow\n", stdout);
+    std::fflush(stdout);
 }
 
 bool SetParamQueue::Read(Entry &out) {

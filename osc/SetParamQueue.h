@@ -29,8 +29,13 @@ public:
         float value;
     };
 
-    // [any] false (after the overflow line) when 63 entries are pending.
+    // [any] false when 63 entries are pending.  The overflow is only
+    // counted here (a producer may be the host's audio thread, which never
+    // prints); the consumer prints its line through reportOverflows.
     bool Write(std::int32_t index, float value);
+    // [osc notify thread only] prints "OSCHelper::SetParamQueue::Write()
+    // overflow" once for every write refused since the last call.
+    void reportOverflows();
     // [osc notify thread only] takes the oldest entry; false when empty.  An
     // entry whose producer has claimed its slot but not finished storing it
     // counts as not there yet; that producer wakes the reader when done.
@@ -51,6 +56,7 @@ private:
     Slot slots[kSlots];
     std::atomic<std::uint32_t> writeCount{0}; // writes claimed so far
     std::atomic<std::uint32_t> readCount{0};  // entries taken so far
+    std::atomic<std::uint32_t> overflows{0};  // writes refused, not yet reported
 };
 
 } // namespace QV

@@ -23,6 +23,10 @@ TEST(SetParamQueue, HoldsSixtyThreeAndDropsTheSixtyFourth) {
         ASSERT_TRUE(queue.Write(i % 16, static_cast<float>(i))) << i;
     EXPECT_EQ(queue.writePosition(), queue.readPosition()); // full
     EXPECT_FALSE(queue.Write(5, 99.f));
+    EXPECT_EQ(out.text(), "") << "the producer never prints";
+    queue.reportOverflows();
+    EXPECT_EQ(out.text(), "OSCHelper::SetParamQueue::Write() overflow\n") << "the consumer does, once";
+    queue.reportOverflows();
     EXPECT_EQ(out.text(), "OSCHelper::SetParamQueue::Write() overflow\n");
 
     for (int i = 0; i < 63; ++i) {
