@@ -77,6 +77,12 @@ bool CMurmeloKernel::reviewWrites(int start, int frames) {
     return true;
 }
 
+bool CMurmeloKernel::allPositiveZero(const float *samples, int n) {
+    WrittenSpan span;
+    lookAt(samples, n, span);
+    return span.anyBits == 0;
+}
+
 void CMurmeloKernel::clearDelayLine() {
     std::fill(delay.get(), delay.get() + dsp::kDelayLength, 0.f);
     quietFrames = 0;

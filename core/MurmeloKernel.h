@@ -61,6 +61,9 @@ public:
     // Whether every sample of the delay line is +0: true from creation and
     // each clearing until a block writes anything else.
     bool holdsSilence() const { return silentLine; }
+    // [audio] True when every one of the n samples is +0 (the bits, so -0
+    // and subnormals count as sound); the same scan as reviewWrites.
+    static bool allPositiveZero(const float *samples, int n);
 
     float phase() const { return lfoPhase; }
     void setPhase(float p) { lfoPhase = p; }

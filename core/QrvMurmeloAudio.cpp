@@ -6,7 +6,6 @@
 #include "core/MurmeloDsp.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace murmelo {
@@ -82,26 +81,13 @@ void QrvMurmelo::processBlock(float *const *inputs, float *const *outputs, int f
     previousBlockParams = blockParams;
 }
 
-namespace {
-
-bool allPositiveZero(const float *samples, int n) {
-    std::uint32_t any = 0;
-    for (int i = 0; i < n; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        any |= bits;
-    }
-    return any == 0;
-}
-
-} // namespace
-
 // Silence into silent delay lines comes out as silence: the kernels only
 // move their phases and write indices, as rendering would.  This keeps the
 // end of a tail, and a track's silent stretches, cheaper than music.
 bool QrvMurmelo::runSilence(float *const *inputs, float *const *outputs, int frames) {
     if (kernels.size() != 2 || !kernelAt(0)->holdsSilence() || !kernelAt(1)->holdsSilence()) return false;
-    if (!allPositiveZero(inputs[0], frames) || !allPositiveZero(inputs[1], frames)) return false;
+    if (!CMurmeloKernel::allPositiveZero(inputs[0], frames) || !CMurmeloKernel::allPositiveZero(inputs[1], frames))
+        return false;
     CMurmeloKernel::processPair(*kernelAt(0), *kernelAt(1), inputs, outputs, frames, true);
     return true;
 }

@@ -57,7 +57,7 @@ int knob(lua_State *L) {
 int button(lua_State *L) {
     const std::string name = text(L, 1), caption = text(L, 2);
     const float x = number(L, 3), y = number(L, 4), w = number(L, 5), h = number(L, 6);
-    const auto *actions = static_cast<const ButtonActions *>(registryPointer(L, kButtonLookup));
+    const auto *actions = static_cast<const ButtonActions *>(ScriptBudget::pointer(L, kButtonLookup));
     if (!actions) return luaL_error(L, "no button lookup table");
     const auto found = actions->find(name);
     if (found == actions->end()) return luaL_error(L, "button not found: %s", name.c_str());

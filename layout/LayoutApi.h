@@ -16,6 +16,8 @@
 // errors with the caller's script position in front.
 #pragma once
 
+#include "lua/ScriptBudget.h"
+
 #include <lua.h> // the C++ build of Lua: no extern "C"
 #include <type_traits>
 
@@ -47,10 +49,8 @@ void registerLayoutTypes(lua_State *L);
 // infoDisplay and textField, registered at each opening.
 void registerOpeningFunctions(lua_State *L);
 
-void setRegistryPointer(lua_State *L, const char *key, void *value);
-// Removes the entry.
-void clearRegistryEntry(lua_State *L, const char *key);
-void *registryPointer(lua_State *L, const char *key);
+// The editor's objects under the registry keys above are set and read with
+// ScriptBudget::setPointer and ScriptBudget::pointer.
 
 // The editor owning L (never null inside the layout state).
 Editor &editorOf(lua_State *L);

@@ -29,13 +29,7 @@ const char kElementType[] = "QVgui.Element";
 const char kTextureType[] = "QVgui.Texture";
 const char kFontType[] = "QVgui.Font";
 
-void setRegistryPointer(lua_State *L, const char *key, void *value) { ScriptBudget::setPointer(L, key, value); }
-
-void clearRegistryEntry(lua_State *L, const char *key) { ScriptBudget::setPointer(L, key, nullptr); }
-
-void *registryPointer(lua_State *L, const char *key) { return ScriptBudget::pointer(L, key); }
-
-Editor &editorOf(lua_State *L) { return *static_cast<Editor *>(registryPointer(L, kViewRefcon)); }
+Editor &editorOf(lua_State *L) { return *static_cast<Editor *>(ScriptBudget::pointer(L, kViewRefcon)); }
 
 Manager &buildingManager(lua_State *L) {
     Editor &editor = editorOf(L);
@@ -50,7 +44,7 @@ int lastArguments(lua_State *L, int n) {
 
 int checkParameterName(lua_State *L, int arg) {
     const char *name = luaL_checkstring(L, arg);
-    const auto *lookup = static_cast<const std::map<std::string, int> *>(registryPointer(L, kParamLookup));
+    const auto *lookup = static_cast<const std::map<std::string, int> *>(ScriptBudget::pointer(L, kParamLookup));
     const auto found = lookup ? lookup->find(name) : std::map<std::string, int>::const_iterator();
     if (!lookup || found == lookup->end()) luaL_error(L, "parameter not found: '%s'", name);
     return found->second;

@@ -81,11 +81,11 @@ int Editor::setUpState(lua_State *L) {
     registerLayoutTypes(L);
     self->elementTypeNames.assign(1, kElementType);
     self->addLuaFunctions();
-    setRegistryPointer(L, kViewRefcon, self);
+    ScriptBudget::setPointer(L, kViewRefcon, self);
     self->parameterLookup.clear();
     for (int i = 0; i < murmelo::kNumParameters; ++i)
         self->parameterLookup[murmelo::parameterInfo(i).name] = i;
-    setRegistryPointer(L, kParamLookup, &self->parameterLookup);
+    ScriptBudget::setPointer(L, kParamLookup, &self->parameterLookup);
     QV::setHostGlobals(L);
     self->budget.attach(L);
     return 0;
@@ -181,7 +181,7 @@ void Editor::beginOpening(ZephKnobRenderer *renderer) {
     if (!state) return;
     if (protectedRun(state, [&](lua_State *L) {
             registerOpeningFunctions(L);
-            setRegistryPointer(L, kKnobRenderer, renderer);
+            ScriptBudget::setPointer(L, kKnobRenderer, renderer);
         }) != 0)
         reportLuaFailure("failed to prepare the layout");
 }
@@ -193,14 +193,15 @@ void Editor::runCreateUI(const ButtonActions &actions) {
     manager->setSize(clampSide(width), clampSide(height));
     // A failing createUI is not reported: the editor shows what was built.
     const int status = protectedRun(state, [&](lua_State *L) {
-        setRegistryPointer(L, kButtonLookup, const_cast<ButtonActions *>(&actions));
+        ScriptBudget::setPointer(L, kButtonLookup, const_cast<ButtonActions *>(&actions));
         lua_getglobal(L, "createUI");
         if (budget.call(L, 0, 0) != 0) lua_pop(L, 1);
-        clearRegistryEntry(L, kButtonLookup);
+        ScriptBudget::setPointer(L, kButtonLookup, nullptr);
     });
     if (status != 0) lua_pop(state, 1);
     // The table goes with this call even when the call failed half-way.
-    if (protectedRun(state, [](lua_State *L) { clearRegistryEntry(L, kButtonLookup); }) != 0) lua_pop(state, 1);
+    if (protectedRun(state, [](lua_State *L) { ScriptBudget::setPointer(L, kButtonLookup, nullptr); }) != 0)
+        lua_pop(state, 1);
 }
 
 void Editor::callScriptFunction(lua_State *L, int functionRef) {
@@ -217,8 +218,8 @@ void QrvMurmeloView::forgetOpening() {
     using namespace QV;
     if (!state) return;
     const int status = protectedRun(state, [](lua_State *L) {
-        clearRegistryEntry(L, kKnobRenderer);
-        clearRegistryEntry(L, kButtonLookup);
+        ScriptBudget::setPointer(L, kKnobRenderer, nullptr);
+        ScriptBudget::setPointer(L, kButtonLookup, nullptr);
         retireHandles(L);
     });
     if (status != 0) lua_pop(state, 1);

@@ -33,7 +33,7 @@ void QrvMurmeloView::buildUI(float, float) {
 
 QV::UIElement *QrvMurmeloView::makeKnob(lua_State *L, int index, const std::string &label, float x, float y,
                                         float size) {
-    auto *renderer = static_cast<QV::ZephKnobRenderer *>(QV::registryPointer(L, QV::kKnobRenderer));
+    auto *renderer = static_cast<QV::ZephKnobRenderer *>(QV::ScriptBudget::pointer(L, QV::kKnobRenderer));
     if (!renderer) luaL_error(L, "no knob renderer");
     return new QV::ZephKnob(index, QV::buildingManager(L), renderer, label, x, y, size);
 }
