@@ -1,7 +1,8 @@
 # Run as a script at build time:
 #   cmake -DOUTPUT=file.cpp -DFILES="101;path;135;path" -P EmbedFiles.cmake
-# Writes a C++ file holding every listed file as a byte array, looked up by
-# its integer identifier through embeddedFiles().
+# Writes a C++ file holding every listed file as a byte array of resource
+# type 256, looked up by type and identifier through embeddedFiles()
+# (Windows builds compile resources/ with windres instead).
 set(body "")
 set(table "")
 set(index 0)
@@ -14,16 +15,16 @@ while(index LESS count)
   file(SIZE "${path}" size)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(APPEND body "static const unsigned char file${id}[] = {${bytes} 0};\n")
-  string(APPEND table "    {${id}, file${id}, ${size}},\n")
+  string(APPEND table "    {256, ${id}, file${id}, ${size}},\n")
   math(EXPR index "${index} + 2")
 endwhile()
 # Written every time the rule runs: an output left older than its inputs
 # would make the build run the rule again on every build.
 file(WRITE "${OUTPUT}"
 "// Generated from resources/ at build time; do not edit.\n"
-"#include \"core/Resources.h\"\n\n"
-"namespace murmelo {\n\n${body}\n"
-"static const EmbeddedFile kFiles[] = {\n${table}    {0, nullptr, 0},\n};\n\n"
+"#include \"platform/linux/EmbeddedFiles.h\"\n\n"
+"namespace platform {\n\n${body}\n"
+"static const EmbeddedFile kFiles[] = {\n${table}    {0, 0, nullptr, 0},\n};\n\n"
 "const EmbeddedFile *embeddedFiles() { return kFiles; }\n\n"
-"} // namespace murmelo\n")
+"} // namespace platform\n")
 

@@ -1,8 +1,9 @@
 #include "core/Resources.h"
 
+#include "platform/ErrorReport.h"
 #include "platform/Files.h"
+#include "platform/ModuleResources.h"
 
-#include <cstdio>
 
 namespace murmelo {
 
@@ -30,9 +31,12 @@ DataBuffer &DataBuffer::operator=(DataBuffer &&other) noexcept {
 }
 
 DataBuffer loadResource(int id) {
-    for (const EmbeddedFile *f = embeddedFiles(); f->id != 0; ++f)
-        if (f->id == id) return DataBuffer(f->bytes, f->size, false);
-    std::fprintf(stderr, "Error: the plug-in has no embedded file %d\n", id);
+    const unsigned char *bytes = nullptr;
+    std::size_t size = 0;
+    std::string error;
+    if (platform::findModuleResource(platform::kResourceTypeFile, id, bytes, size, error))
+        return DataBuffer(bytes, size, false);
+    platform::reportError("embedded file " + std::to_string(id) + ": " + error);
     return DataBuffer();
 }
 

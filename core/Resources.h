@@ -16,14 +16,6 @@ enum ResourceId {
     kResourceFallbackFont = 140,
 };
 
-struct EmbeddedFile {
-    int id; // 0 ends the table
-    const unsigned char *bytes;
-    std::size_t size;
-};
-// The generated table of embedded files.
-const EmbeddedFile *embeddedFiles();
-
 // Bytes with their size; owns them (and frees them) or borrows them (an
 // embedded file lives as long as the module).  Move-only.
 class DataBuffer {
@@ -48,7 +40,9 @@ private:
     bool owned = false;
 };
 
-// [any] the embedded file with that identifier, not owned; empty (with one
+// [any] the embedded file (resource type 256) with that identifier, not
+// owned; empty (with the reason reported: one line on standard error, and a
+// message box captioned "Error" on Windows) when there is none.
 // line on standard error) when there is none.
 DataBuffer loadResource(int id);
 // [any] the whole file, owned, with a zero byte past its end for text users;

@@ -2,27 +2,15 @@
 
 #include "platform/SettingsStore.h"
 
-#include <charconv>
+#include <cstdio>
 
 namespace murmelo {
 
 namespace {
 
-// The store lives in the maker's folder, in a file named after the product's
-// reverse-domain identifier.
-constexpr char kMakerFolder[] = "Quorvane";
-constexpr char kSettingsFileName[] = "com.quorvane.murmelo.ini";
+constexpr char kMaker[] = "Quorvane";
+constexpr char kProduct[] = "com.quorvane.murmelo";
 constexpr std::size_t kMaxSettingText = 255;
-
-std::string settingsFile() { return platform::settingsFilePath(kMakerFolder, kSettingsFileName); }
-
-bool parseInt(const std::string &text, int &value) {
-    const char *begin = text.data();
-    const char *end = begin + text.size();
-    if (begin != end && *begin == '+') ++begin;
-    const auto result = std::from_chars(begin, end, value);
-    return result.ec == std::errc() && result.ptr == end && begin != end;
-}
 
 // At most max bytes of text, never ending inside a UTF-8 sequence.
 std::string cutText(const std::string &text, std::size_t max) {
@@ -33,26 +21,44 @@ std::string cutText(const std::string &text, std::size_t max) {
     return text.substr(0, n);
 }
 
+void reportUnreadable(const char *name, const char *what) {
+    std::fprintf(stderr, "Settings: the value \"%s\" in %s cannot be read as %s; using the default\n", name,
+                 settingsLocation().c_str(), what);
+}
+
 } // namespace
 
-std::string settingsFilePath() { return settingsFile(); }
+std::string settingsLocation() { return platform::settingsLocation(kMaker, kProduct); }
 
 int readSettingInt(const char *name, int defaultValue) {
-    std::string text;
     int value = 0;
-    if (!platform::readStoredValue(settingsFile(), name, text) || !parseInt(text, value)) return defaultValue;
-    return value;
+    switch (platform::readStoredInteger(kMaker, kProduct, name, value)) {
+    case platform::StoredRead::ok:
+        return value;
+    case platform::StoredRead::unreadable:
+        reportUnreadable(name, "a whole number");
+        return defaultValue;
+    case platform::StoredRead::missing:
+        break;
+    }
+    return defaultValue;
 }
 
-bool writeSettingInt(const char *name, int value) {
-    return platform::writeStoredValue(settingsFile(), name, std::to_string(value));
-}
+bool writeSettingInt(const char *name, int value) { return platform::writeStoredInteger(kMaker, kProduct, name, value); }
 
 bool readSettingString(const char *name, std::string &text) {
     std::string stored;
-    if (!platform::readStoredValue(settingsFile(), name, stored)) return false;
-    text = cutText(stored, kMaxSettingText);
-    return true;
+    switch (platform::readStoredText(kMaker, kProduct, name, stored)) {
+    case platform::StoredRead::ok:
+        text = cutText(stored, kMaxSettingText);
+        return true;
+    case platform::StoredRead::unreadable:
+        reportUnreadable(name, "text");
+        return false;
+    case platform::StoredRead::missing:
+        break;
+    }
+    return false;
 }
 
 } // namespace murmelo

@@ -1,7 +1,8 @@
 #include "host/VstHost.h"
 
+#include "platform/DynamicLibrary.h"
+
 #include <cstring>
-#include <dlfcn.h>
 
 namespace vsthost {
 
@@ -10,16 +11,8 @@ using EntryPoint = vst2::AEffect *(VST2_CALLBACK *)(vst2::HostCallback);
 // A loaded module; released when the last instance made from it is gone.
 class Module {
 public:
-    explicit Module(void *handle) : handle(handle) {}
-    ~Module() {
-        if (handle) dlclose(handle);
-    }
-    Module(const Module &) = delete;
-    Module &operator=(const Module &) = delete;
-    void *symbol(const char *name) { return dlsym(handle, name); }
-
-private:
-    void *handle;
+    platform::DynamicLibrary library;
+    void *symbol(const char *name) { return library.symbol(name); }
 };
 
 namespace {
@@ -39,13 +32,12 @@ constexpr std::size_t kTextBuffer = 256;
 Plugin::Plugin(std::shared_ptr<Module> module, HostOptions options) : module(std::move(module)), hostOptions(options) {}
 
 std::unique_ptr<Plugin> Plugin::load(const std::string &path, std::string &error, HostOptions options) {
-    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char *reason = dlerror();
-        error = "cannot load " + path + ": " + (reason ? reason : "unknown error");
+    auto module = std::make_shared<Module>();
+    std::string reason;
+    if (!module->library.open(path, reason)) {
+        error = "cannot load " + path + ": " + reason;
         return nullptr;
     }
-    auto module = std::make_shared<Module>(handle);
     auto entry = reinterpret_cast<EntryPoint>(module->symbol("VSTPluginMain"));
     if (!entry) entry = reinterpret_cast<EntryPoint>(module->symbol("main"));
     if (!entry) {

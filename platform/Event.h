@@ -8,7 +8,8 @@ namespace platform {
 
 class AutoResetEvent {
 public:
-    AutoResetEvent() = default;
+    AutoResetEvent();
+    ~AutoResetEvent();
     AutoResetEvent(const AutoResetEvent &) = delete;
     AutoResetEvent &operator=(const AutoResetEvent &) = delete;
 
@@ -19,7 +20,11 @@ public:
 
 private:
     friend int waitForAny(std::initializer_list<AutoResetEvent *>, int);
-    bool signalled = false; // guarded by the events' shared lock
+    // Where the system has event objects (Windows), the event's handle;
+    // elsewhere every event shares one lock and keeps its state in
+    // `signalled`, guarded by that lock.
+    void *handle = nullptr;
+    bool signalled = false;
 };
 
 // Waits until one of the events is signalled and consumes it.  Returns the

@@ -1,28 +1,31 @@
-// The per-user settings store on Linux: one small INI file per product,
-// <configuration folder>/<maker>/<file name>, its values in the unnamed
-// section at the top.  Every call opens the file anew; a write reads the
-// file, changes one value and replaces the whole file atomically, under a
-// lock on its folder, so concurrent writers (threads or processes) never
-// lose each other's values and a crash never leaves half a file.  [any]
+// Per-user values kept under a maker's and a product's names, shared by
+// every process of the user.  Each call opens the store anew and closes it
+// before returning; nothing is cached.  [any]
+//
+// Windows: the registry, HKEY_CURRENT_USER\Software\<maker>\<product>,
+// integers as REG_DWORD and texts as REG_SZ.  Linux: the text file
+// <configuration folder>/<maker>/<product>.ini, one "name = value" line each.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// The settings file's path; empty when the user has no configuration folder.
-std::string settingsFilePath(const std::string &maker, const std::string &fileName);
+enum class StoredRead {
+    ok,
+    missing,    // no store, or no value of that name
+    unreadable, // a value is there but cannot be read as asked (wrong type or size, not a number)
+};
 
-// The stored text of name; false when the file or the name is missing, the
-// file cannot be read, or it is not INI text.
-bool readStoredValue(const std::string &file, const std::string &name, std::string &value);
+// Where the values live, for messages and documents: a file path or a
+// registry key; empty when the user has no such place.
+std::string settingsLocation(const std::string &maker, const std::string &product);
 
-// Stores value under name, keeping every other value the file holds.  A file
-// that is not INI text (binary garbage) is replaced; lines the parser
-// rejects are dropped.  False, with the file untouched, when it exists but
-// cannot be read, or when it cannot be written; false too for a name or
-// value that a line of the file cannot hold (line breaks, "=" in the name,
-// white space at either end, comment marks).
-bool writeStoredValue(const std::string &file, const std::string &name, const std::string &value);
+StoredRead readStoredInteger(const std::string &maker, const std::string &product, const std::string &name, int &value);
+StoredRead readStoredText(const std::string &maker, const std::string &product, const std::string &name,
+                          std::string &text);
+// Stores an integer and keeps every other value; false when it could not be
+// written (an unreadable store is never overwritten).
+bool writeStoredInteger(const std::string &maker, const std::string &product, const std::string &name, int value);
 
 } // namespace platform

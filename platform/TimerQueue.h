@@ -1,9 +1,13 @@
-// A queue of timers whose callbacks run on the queue's own worker thread.
+// A queue of timers whose callbacks run off the caller's thread.
 //
 // A timer fires first after its due time and then every period (a period of
-// 0 fires once; the timer stays allocated until it is deleted).  Callbacks of
-// one queue run one at a time on a single worker thread, started with the
-// first timer, so a slow callback delays the others of the same queue.
+// 0 fires once; the timer stays allocated until it is deleted).  One timer's
+// callbacks never overlap: a periodic timer still running when it is due
+// again skips that firing.  On Linux the callbacks of one queue run one at a
+// time on a worker thread of the queue's own, started with the first timer;
+// on Windows the system's timer queue runs them on its pool threads, so
+// callbacks of different timers may run at the same time, and the callers
+// serialise what they share (the MIDI host takes its locks).
 //
 // Contract:
 //  - deleteTimer() does not wait: a callback already running finishes, and
@@ -14,13 +18,9 @@
 //    be created.  Neither may be called from inside a callback.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <set>
-#include <thread>
+#include <memory>
 
 namespace platform {
 
@@ -29,7 +29,7 @@ public:
     struct Timer;
     using Callback = std::function<void()>;
 
-    TimerQueue() = default;
+    TimerQueue();
     ~TimerQueue();
     TimerQueue(const TimerQueue &) = delete;
     TimerQueue &operator=(const TimerQueue &) = delete;
@@ -44,22 +44,8 @@ public:
     void stop();
 
 private:
-    using Clock = std::chrono::steady_clock;
-    using Slot = std::pair<Clock::time_point, Timer *>;
-
-    bool ensureWorker();
-    void run();
-    void schedule(Timer *timer, Clock::time_point when);
-    void unschedule(Timer *timer);
-    void fire(std::unique_lock<std::mutex> &lock, Timer *timer);
-
-    std::mutex lock;
-    std::condition_variable wake;
-    std::set<Slot> pending;   // armed timers by next firing time
-    std::set<Timer *> timers; // every live timer (owned)
-    Timer *running = nullptr; // the timer whose callback runs now
-    bool stopping = false;
-    std::thread worker;
+    struct Impl;
+    std::unique_ptr<Impl> impl;
 };
 
 } // namespace platform

@@ -1,4 +1,4 @@
-// The exported entry point, under its two names.
+// The exported entry point.
 #include "core/QrvMurmelo.h"
 
 #include <new>
@@ -18,14 +18,7 @@ vst2::AEffect *createInstance(vst2::HostCallback audioMaster) {
 
 } // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) vst2::AEffect *VSTPluginMain(vst2::HostCallback audioMaster) {
-    return createInstance(audioMaster);
-}
-
-// Older hosts look the entry point up as "main": the same function under a
-// second symbol name, without declaring a C++ main.
-__attribute__((visibility("default"))) vst2::AEffect *vstPluginMainAlias(vst2::HostCallback audioMaster) __asm__("main")
-    __attribute__((alias("VSTPluginMain")));
-}
+// Older hosts look the entry point up as "main": the link gives this one
+// function that second name (--defsym on Linux, murmelo.def on Windows)
+// rather than declaring a C++ main here.
+extern "C" vst2::AEffect *VSTPluginMain(vst2::HostCallback audioMaster) { return createInstance(audioMaster); }

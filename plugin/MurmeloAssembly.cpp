@@ -3,10 +3,10 @@
 // editor, wires them to each other and hands them to the effect, which
 // reaches them only through core/EffectServices.h.
 #include "core/QrvMurmelo.h"
-#include "layout/QrvMurmeloView.h"
 #include "midi/MurmeloLuaMIDIHelper.h"
 #include "osc/OSCHelper.h"
 #include "osc/OscLuaApi.h"
+#include "plugin/EditorAssembly.h"
 
 namespace murmelo {
 
@@ -20,7 +20,8 @@ QV::OSCHelper *oscOf(OscControl *o) { return static_cast<QV::OSCHelper *>(o); }
 // [ui] Start-up in the documented order: the MIDI host and its scripts (which
 // may send OSC and register OSC paths, so the OSC server exists first and
 // its script functions join the interpreter), the effect itself while every
-// program still holds the defaults, the OSC threads, then the editor.
+// program still holds the defaults, the OSC threads, then the editor (in a
+// build that has one).
 QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, kNumPrograms, kNumParameters) {
     displayState.clear();
     auto *midi = new MurmeloLuaMIDIHelper(this);
@@ -34,14 +35,7 @@ QrvMurmelo::QrvMurmelo(vst2::HostCallback audioMaster) : QrvAuBase(audioMaster, 
     startServices();
     osc->startTask();
 
-    // The editor runs its layout script now, so the host can ask for the
-    // editor's size before opening it.
-    auto *view = new QrvMurmeloView(this); // attaches itself: has-editor flag
-    view->createLuaState();
-    int width = 0, height = 0;
-    view->queryWindowSize(width, height);
-    view->setInitialSize(width, height);
-    editorView = view;
+    editorView = createEditor(this);
 
     registerInstance();
 }
@@ -50,7 +44,7 @@ QrvMurmelo::~QrvMurmelo() {
     // An editor still open has a render thread reading the programs and the
     // display state: it stops before anything goes.  The editor object
     // itself, with its Lua state, is deleted last, by the base class.
-    if (QV::Editor *view = getEditorView()) view->close();
+    closeEditor(this);
     unregisterInstance();
     // The OSC threads end first: "/exec", "/call" and the note paths enter
     // the scripts.  Then the MIDI host ends its timers (whose callbacks may
@@ -64,7 +58,6 @@ QrvMurmelo::~QrvMurmelo() {
     oscHelper = nullptr;
 }
 
-QV::Editor *QrvMurmelo::getEditorView() { return static_cast<QV::Editor *>(editorView); }
 MurmeloLuaMIDIHelper *QrvMurmelo::getMidiHost() { return midiOf(midiHost); }
 QV::OSCHelper *QrvMurmelo::getOSCHelper() { return oscOf(oscHelper); }
 

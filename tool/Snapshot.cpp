@@ -82,7 +82,7 @@ std::string readText(const fs::path &path) {
 bool useSkin(const std::string &skin, TempFolder &temp, std::string &error) {
     std::string name = skin;
     platform::IniDocument settings;
-    platform::IniDocument::parse(readText(murmelo::settingsFilePath()), settings);
+    platform::IniDocument::parse(readText(murmelo::settingsLocation()), settings);
     if (skin.find('/') != std::string::npos) {
         const fs::path folder = fs::absolute(skin);
         if (!fs::is_directory(folder)) {
@@ -97,7 +97,7 @@ bool useSkin(const std::string &skin, TempFolder &temp, std::string &error) {
     }
     settings.set("", murmelo::kSettingSkin, name);
     setenv("XDG_CONFIG_HOME", (temp.path / "config").c_str(), 1);
-    const fs::path file = murmelo::settingsFilePath();
+    const fs::path file = murmelo::settingsLocation();
     fs::create_directories(file.parent_path());
     std::ofstream(file) << settings.format();
     return true;

@@ -19,7 +19,8 @@ public:
     TempDir();
     ~TempDir();
     const std::string &path() const { return dir; }
-    std::string file(const std::string &name) const { return dir + "/" + name; }
+    // dir + the system's separator + name.
+    std::string file(const std::string &name) const;
 
 private:
     std::string dir;
@@ -36,7 +37,8 @@ private:
     bool hadPrevious;
 };
 
-// Runs a shell command; returns its exit status and standard output.
+// Runs a shell command (sh on Linux, cmd on Windows); returns its exit
+// status and standard output.
 int runCommand(const std::string &command, std::string &output);
 
 std::string pluginPath();

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/linux/FileStore.h"
 
 #include <cerrno>
 #include <climits>

@@ -24,6 +24,9 @@ std::condition_variable &eventsChanged() {
 
 } // namespace
 
+AutoResetEvent::AutoResetEvent() = default;
+AutoResetEvent::~AutoResetEvent() = default;
+
 void AutoResetEvent::signal() {
     {
         std::lock_guard<std::mutex> guard(eventsLock());

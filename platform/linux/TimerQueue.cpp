@@ -1,8 +1,17 @@
 #include "platform/TimerQueue.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <system_error>
+#include <thread>
 
 namespace platform {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+}
 
 struct TimerQueue::Timer {
     Callback callback;
@@ -12,13 +21,38 @@ struct TimerQueue::Timer {
     bool deleted = false; // deleted while its callback runs; freed afterwards
 };
 
-TimerQueue::~TimerQueue() {
+struct TimerQueue::Impl {
+    using Slot = std::pair<Clock::time_point, Timer *>;
+
+    ~Impl();
+    bool ensureWorker();
+    void run();
+    void schedule(Timer *timer, Clock::time_point when);
+    void unschedule(Timer *timer);
+    void fire(std::unique_lock<std::mutex> &lock, Timer *timer);
+    void stop();
+
+    std::mutex lock;
+    std::condition_variable wake;
+    std::set<Slot> pending;   // armed timers by next firing time
+    std::set<Timer *> timers; // every live timer (owned)
+    Timer *running = nullptr; // the timer whose callback runs now
+    bool stopping = false;
+    std::thread worker;
+};
+
+TimerQueue::TimerQueue() : impl(new Impl) {}
+TimerQueue::~TimerQueue() = default;
+
+TimerQueue::Impl::~Impl() {
     stop();
     for (Timer *t : timers)
         delete t;
 }
 
-void TimerQueue::stop() {
+void TimerQueue::stop() { impl->stop(); }
+
+void TimerQueue::Impl::stop() {
     {
         std::lock_guard<std::mutex> guard(lock);
         stopping = true;
@@ -32,7 +66,7 @@ void TimerQueue::stop() {
     }
 }
 
-bool TimerQueue::ensureWorker() {
+bool TimerQueue::Impl::ensureWorker() {
     if (worker.joinable()) return true;
     try {
         worker = std::thread([this] { run(); });
@@ -43,54 +77,57 @@ bool TimerQueue::ensureWorker() {
 }
 
 TimerQueue::Timer *TimerQueue::createTimer(Callback callback, std::uint32_t dueMs, std::uint32_t periodMs) {
-    std::lock_guard<std::mutex> guard(lock);
-    if (stopping || !ensureWorker()) return nullptr;
+    Impl &q = *impl;
+    std::lock_guard<std::mutex> guard(q.lock);
+    if (q.stopping || !q.ensureWorker()) return nullptr;
     auto *timer = new Timer;
     timer->callback = std::move(callback);
     timer->period = std::chrono::milliseconds(periodMs);
-    timers.insert(timer);
-    schedule(timer, Clock::now() + std::chrono::milliseconds(dueMs));
+    q.timers.insert(timer);
+    q.schedule(timer, Clock::now() + std::chrono::milliseconds(dueMs));
     return timer;
 }
 
 void TimerQueue::changeTimer(Timer *timer, std::uint32_t dueMs, std::uint32_t periodMs) {
+    Impl &q = *impl;
     {
-        std::lock_guard<std::mutex> guard(lock);
-        if (!timers.count(timer) || timer->deleted) return;
-        unschedule(timer);
+        std::lock_guard<std::mutex> guard(q.lock);
+        if (!q.timers.count(timer) || timer->deleted) return;
+        q.unschedule(timer);
         timer->period = std::chrono::milliseconds(periodMs);
-        schedule(timer, Clock::now() + std::chrono::milliseconds(dueMs));
+        q.schedule(timer, Clock::now() + std::chrono::milliseconds(dueMs));
     }
-    wake.notify_all();
+    q.wake.notify_all();
 }
 
 void TimerQueue::deleteTimer(Timer *timer) {
-    std::lock_guard<std::mutex> guard(lock);
-    if (!timers.count(timer) || timer->deleted) return;
-    unschedule(timer);
-    if (timer == running) {
+    Impl &q = *impl;
+    std::lock_guard<std::mutex> guard(q.lock);
+    if (!q.timers.count(timer) || timer->deleted) return;
+    q.unschedule(timer);
+    if (timer == q.running) {
         timer->deleted = true; // the worker frees it when the callback returns
         return;
     }
-    timers.erase(timer);
+    q.timers.erase(timer);
     delete timer;
 }
 
-void TimerQueue::schedule(Timer *timer, Clock::time_point when) {
+void TimerQueue::Impl::schedule(Timer *timer, Clock::time_point when) {
     timer->when = when;
     timer->armed = true;
     pending.insert({when, timer});
     if (pending.begin()->second == timer) wake.notify_all();
 }
 
-void TimerQueue::unschedule(Timer *timer) {
+void TimerQueue::Impl::unschedule(Timer *timer) {
     if (!timer->armed) return;
     pending.erase({timer->when, timer});
     timer->armed = false;
 }
 
 // [timer] the worker: sleeps until the earliest due time, fires, repeats.
-void TimerQueue::run() {
+void TimerQueue::Impl::run() {
     std::unique_lock<std::mutex> guard(lock);
     while (!stopping) {
         if (pending.empty()) {
@@ -106,7 +143,7 @@ void TimerQueue::run() {
     }
 }
 
-void TimerQueue::fire(std::unique_lock<std::mutex> &guard, Timer *timer) {
+void TimerQueue::Impl::fire(std::unique_lock<std::mutex> &guard, Timer *timer) {
     unschedule(timer);
     if (timer->period.count() > 0) {
         // Keep the rhythm, but never queue up a burst after a slow callback.

@@ -1,7 +1,7 @@
 #include "platform/GLSurface.h"
 
 #include "platform/ErrorReport.h"
-#include "platform/X11Errors.h"
+#include "platform/linux/X11Errors.h"
 
 #include <GL/glx.h>
 #include <X11/Xutil.h>

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+const char kPathSeparator = '/';
+
 namespace {
 
 std::string absoluteOrHomeRelative(const char *variable, const char *underHome) {

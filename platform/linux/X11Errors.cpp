@@ -1,4 +1,4 @@
-#include "platform/X11Errors.h"
+#include "platform/linux/X11Errors.h"
 
 #include <algorithm>
 #include <mutex>

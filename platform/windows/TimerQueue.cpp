@@ -1,0 +1,163 @@
+#include "platform/TimerQueue.h"
+
+#include <vector>
+#include <windows.h>
+
+namespace platform {
+
+// One system timer of the system's timer queue.  The system may still call
+// a timer's callback after DeleteTimerQueueTimer has returned (a firing
+// already on its way), so a deleted timer is kept, marked, until the event
+// given to the deletion says its last callback is over.
+struct TimerQueue::Timer {
+    TimerQueue::Impl *queue = nullptr;
+    HANDLE handle = nullptr;
+    Callback callback;
+    bool running = false;      // its callback runs now (under the queue's lock)
+    bool deleted = false;      // never call it again
+    HANDLE finished = nullptr; // for a deleted timer: set when no callback can come any more
+};
+
+struct TimerQueue::Impl {
+    Impl() { InitializeCriticalSection(&lock); }
+    ~Impl() {
+        stop();
+        DeleteCriticalSection(&lock);
+    }
+
+    static void CALLBACK fired(void *context, BOOLEAN);
+    void stop();
+    void collect(); // under lock: frees deleted timers whose last callback is over
+
+    CRITICAL_SECTION lock;
+    HANDLE queue = nullptr;
+    std::vector<Timer *> live;    // every timer not yet deleted (owned)
+    std::vector<Timer *> retired; // deleted, waiting for `finished` (owned)
+    bool stopped = false;
+};
+
+namespace {
+
+struct Locked {
+    explicit Locked(CRITICAL_SECTION &section) : section(section) { EnterCriticalSection(&section); }
+    ~Locked() { LeaveCriticalSection(&section); }
+    CRITICAL_SECTION &section;
+};
+
+bool isLive(const std::vector<TimerQueue::Timer *> &live, TimerQueue::Timer *timer) {
+    for (TimerQueue::Timer *t : live)
+        if (t == timer) return true;
+    return false;
+}
+
+} // namespace
+
+TimerQueue::TimerQueue() : impl(new Impl) {}
+TimerQueue::~TimerQueue() = default;
+
+// [timer] Runs on one of the system's pool threads.  A periodic timer whose
+// callback is still running when it fires again skips that firing, so one
+// timer's callbacks never overlap and never pile up.
+void CALLBACK TimerQueue::Impl::fired(void *context, BOOLEAN) {
+    Timer *timer = static_cast<Timer *>(context);
+    Impl &q = *timer->queue;
+    {
+        Locked guard(q.lock);
+        if (timer->deleted || timer->running || q.stopped) return;
+        timer->running = true;
+    }
+    try {
+        timer->callback();
+    } catch (...) {
+        // A callback must not end the system's thread.
+    }
+    Locked guard(q.lock);
+    timer->running = false;
+}
+
+void TimerQueue::Impl::collect() {
+    for (std::size_t i = 0; i < retired.size();) {
+        Timer *t = retired[i];
+        if (t->finished && WaitForSingleObject(t->finished, 0) == WAIT_OBJECT_0) {
+            CloseHandle(t->finished);
+            delete t;
+            retired[i] = retired.back();
+            retired.pop_back();
+        } else {
+            ++i;
+        }
+    }
+}
+
+void TimerQueue::stop() { impl->stop(); }
+
+void TimerQueue::Impl::stop() {
+    HANDLE ending = nullptr;
+    {
+        Locked guard(lock);
+        if (stopped) return;
+        stopped = true;
+        ending = queue;
+        queue = nullptr;
+    }
+    // Deletes every timer and waits for the callbacks in progress.
+    if (ending) DeleteTimerQueueEx(ending, INVALID_HANDLE_VALUE);
+    Locked guard(lock);
+    for (Timer *t : live)
+        delete t;
+    live.clear();
+    for (Timer *t : retired) {
+        if (t->finished) CloseHandle(t->finished);
+        delete t;
+    }
+    retired.clear();
+}
+
+TimerQueue::Timer *TimerQueue::createTimer(Callback callback, std::uint32_t dueMs, std::uint32_t periodMs) {
+    Impl &q = *impl;
+    Locked guard(q.lock);
+    q.collect();
+    if (q.stopped) return nullptr;
+    if (!q.queue && !(q.queue = CreateTimerQueue())) return nullptr;
+    auto *timer = new Timer;
+    timer->queue = &q;
+    timer->callback = std::move(callback);
+    // Created under the lock: a timer due at once cannot reach its callback
+    // before the handle is stored (the callback takes the lock first).
+    if (!CreateTimerQueueTimer(&timer->handle, q.queue, &Impl::fired, timer, dueMs, periodMs, WT_EXECUTEDEFAULT)) {
+        delete timer;
+        return nullptr;
+    }
+    q.live.push_back(timer);
+    return timer;
+}
+
+void TimerQueue::changeTimer(Timer *timer, std::uint32_t dueMs, std::uint32_t periodMs) {
+    Impl &q = *impl;
+    Locked guard(q.lock);
+    if (q.stopped || !isLive(q.live, timer)) return;
+    ChangeTimerQueueTimer(q.queue, timer->handle, dueMs, periodMs);
+}
+
+void TimerQueue::deleteTimer(Timer *timer) {
+    Impl &q = *impl;
+    Locked guard(q.lock);
+    if (q.stopped || !isLive(q.live, timer)) return;
+    for (Timer *&t : q.live)
+        if (t == timer) {
+            t = q.live.back();
+            q.live.pop_back();
+            break;
+        }
+    timer->deleted = true;
+    // Does not wait: the event is set once a callback in progress (perhaps
+    // the caller itself) has returned.
+    // Without an event (the system refused one) the timer is kept until the
+    // queue ends, since nothing would tell when it may go.
+    timer->finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DeleteTimerQueueTimer(q.queue, timer->handle, timer->finished);
+    q.retired.push_back(timer);
+    q.collect();
+}
+
+} // namespace platform
