@@ -1,12 +1,12 @@
 # The libraries a Windows build needs beyond Lua and oscpack, which Debian
-# ships for Linux only: libpng, FreeType, FTGL and GLEW from Debian's source
-# packages and GoogleTest from /usr/src/googletest, each built by its own
-# CMake build where that works (FTGL's does not, see below) under the same
-# toolchain, static, into the same prefix.  zlib comes from
+# ships for Linux only: libpng, FreeType, FTGL, GLEW and libsndfile from
+# Debian's source packages and GoogleTest from /usr/src/googletest, each
+# built by its own CMake build where that works (FTGL's does not, see below)
+# under the same toolchain, static, into the same prefix.  zlib comes from
 # libz-mingw-w64-dev, in the compiler's own root.
 include(ExternalProject)
 
-foreach(dir PNG_SOURCE_DIR FREETYPE_SOURCE_DIR FTGL_SOURCE_DIR GLEW_SOURCE_DIR GTEST_SOURCE_DIR)
+foreach(dir PNG_SOURCE_DIR FREETYPE_SOURCE_DIR FTGL_SOURCE_DIR GLEW_SOURCE_DIR SNDFILE_SOURCE_DIR GTEST_SOURCE_DIR)
   set(${dir} "" CACHE PATH "Unpacked source of a library for the Windows build")
   if(NOT EXISTS "${${dir}}")
     message(FATAL_ERROR "${dir} is not set to an unpacked source package")
@@ -64,5 +64,19 @@ install(TARGETS ftgl EXPORT MurmeloDeps ARCHIVE DESTINATION lib)
 install(DIRECTORY ${FTGL_SOURCE_DIR}/src/FTGL DESTINATION include FILES_MATCHING PATTERN "*.h")
 
 murmelo_dep(glew ${GLEW_SOURCE_DIR} SOURCE_SUBDIR build/cmake ARGS -DBUILD_UTILS=OFF)
+
+# libsndfile for the command-line tool's sound files: the formats it reads
+# and writes itself (WAV, AIFF and the other uncompressed ones); FLAC, Ogg
+# and MPEG would need codec libraries that are not built here.  Exported as
+# MurmeloDeps::sndfile, a name for the archive its own build installs.
+murmelo_dep(libsndfile ${SNDFILE_SOURCE_DIR}
+  ARGS -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF
+  -DBUILD_REGTEST=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=OFF
+  -DINSTALL_PKGCONFIG_MODULE=OFF)
+add_library(sndfile INTERFACE)
+add_dependencies(sndfile libsndfile)
+target_include_directories(sndfile INTERFACE $<INSTALL_INTERFACE:include>)
+target_link_libraries(sndfile INTERFACE $<INSTALL_INTERFACE:$<INSTALL_PREFIX>/lib/libsndfile.a>)
+install(TARGETS sndfile EXPORT MurmeloDeps)
 
 murmelo_dep(googletest ${GTEST_SOURCE_DIR} ARGS -DINSTALL_GTEST=ON -DBUILD_GMOCK=ON)

@@ -9,8 +9,8 @@
 #
 # The Windows targets cross-build with mingw-w64 (scripts/setup-windows.sh
 # installs it) and add what Debian ships for Linux only: libpng, FreeType,
-# FTGL and GLEW from their source packages and GoogleTest from
-# /usr/src/googletest, all static.
+# FTGL, GLEW and libsndfile (WAV and AIFF only, no external codecs) from
+# their source packages and GoogleTest from /usr/src/googletest, all static.
 #
 # Environment: MURMELO_DEPS_CACHE (default ~/.cache/murmelo-deps).
 set -euo pipefail
@@ -18,7 +18,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:-linux}
 cache=${MURMELO_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murmelo-deps}
 packages=(lua5.1 oscpack)
-windows_packages=(libpng1.6 freetype ftgl glew)
+windows_packages=(libpng1.6 freetype ftgl glew libsndfile)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
@@ -143,12 +143,15 @@ if [ $windows -eq 1 ]; then
   freetype_dir=$(fetch freetype)
   ftgl_dir=$(fetch ftgl)
   glew_dir=$(fetch glew)
+  sndfile_dir=$(fetch libsndfile)
   extra=(-DPNG_SOURCE_DIR="$png_dir" -DFREETYPE_SOURCE_DIR="$freetype_dir" -DFTGL_SOURCE_DIR="$ftgl_dir"
-    -DGLEW_SOURCE_DIR="$glew_dir" -DGTEST_SOURCE_DIR=/usr/src/googletest)
+    -DGLEW_SOURCE_DIR="$glew_dir" -DSNDFILE_SOURCE_DIR="$sndfile_dir" -DGTEST_SOURCE_DIR=/usr/src/googletest)
 fi
 
 log "building into $prefix (log: $cache/build-$target.log)"
-build="$cache/build/$target"
+# One build folder per prefix: developers sharing the cache may build other
+# descriptions of the same target at the same time.
+build="$cache/build/$(basename "$prefix")"
 rm -rf "$build" "$prefix"
 run() { "$@" >> "$cache/build-$target.log" 2>&1 || { log "failed: $*"; tail -n 40 "$cache/build-$target.log" >&2; exit 1; }; }
 : > "$cache/build-$target.log"

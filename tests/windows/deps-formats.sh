@@ -13,7 +13,8 @@ src=$1
 command -v i686-w64-mingw32-g++-posix > /dev/null ||
   { echo "skipped: no mingw-w64 (scripts/setup-windows.sh installs it)"; exit 77; }
 
-expected_libs="liblua.a liboscpack.a libpng16.a libfreetype.a libftgl.a libglew32.a libgtest.a libgtest_main.a libgmock.a"
+expected_libs="liblua.a liboscpack.a libpng16.a libfreetype.a libftgl.a libglew32.a libsndfile.a libgtest.a libgtest_main.a
+  libgmock.a"
 
 check_prefix() {
   local target=$1 format=$2 prefix lib formats
@@ -44,5 +45,5 @@ check_sse2() {
 
 check_prefix mingw32 pe-i386
 prefix32=$("$src/scripts/deps.sh" mingw32)
-for lib in liblua.a liboscpack.a libpng16.a libftgl.a; do check_sse2 "$prefix32/lib/$lib"; done
+for lib in liblua.a liboscpack.a libpng16.a libftgl.a libsndfile.a; do check_sse2 "$prefix32/lib/$lib"; done
 check_prefix mingw64 pe-x86-64
