@@ -1,4 +1,5 @@
 #include "tool/Audio.h"
+#include "tool/System.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,11 +48,24 @@ int formatFor(const std::string &path) {
     return 0;
 }
 
+// Whether the libsndfile linked in handles a major format: one built
+// without the codec libraries (the Windows build) has no FLAC.
+bool libraryHas(int major) {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof(count));
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof(info)) == 0 && info.format == major) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::unique_ptr<AudioSource> openAudioFile(const std::string &path, std::string &error) {
     SF_INFO info{};
-    SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+    SNDFILE *file = openSoundFile(path, SFM_READ, &info);
     if (!file) {
         error = "cannot read '" + path + "': " + sf_strerror(nullptr);
         return nullptr;
@@ -67,12 +81,15 @@ std::unique_ptr<AudioSource> openAudioFile(const std::string &path, std::string 
     return std::make_unique<FileSource>(file, info);
 }
 
-const char *writableFormats() { return ".wav, .flac, .aiff or .aif"; }
+const char *writableFormats() {
+    static const std::string names = libraryHas(SF_FORMAT_FLAC) ? ".wav, .flac, .aiff or .aif" : ".wav, .aiff or .aif";
+    return names.c_str();
+}
 
 AudioWriter::~AudioWriter() {
     if (!file) return;
     sf_close(file);
-    std::remove(partialPath.c_str());
+    removeFile(partialPath);
 }
 
 bool AudioWriter::open(const std::string &path, int rate, std::string &error) {
@@ -84,6 +101,10 @@ bool AudioWriter::open(const std::string &path, int rate, std::string &error) {
         error = "cannot tell the format of '" + path + "': name it " + writableFormats();
         return false;
     }
+    if (!libraryHas(info.format & SF_FORMAT_TYPEMASK)) {
+        error = "cannot write '" + path + "': this build writes no such files; name it " + writableFormats();
+        return false;
+    }
     if (!sf_format_check(&info)) {
         error = "cannot write '" + path + "' at " + std::to_string(rate) + " Hz";
         return false;
@@ -91,7 +112,7 @@ bool AudioWriter::open(const std::string &path, int rate, std::string &error) {
     integerFormat = (info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
     finalPath = path;
     partialPath = path + ".partial";
-    file = sf_open(partialPath.c_str(), SFM_WRITE, &info);
+    file = openSoundFile(partialPath, SFM_WRITE, &info);
     if (!file) {
         // The partial file is ours; the user named the output.
         error = "cannot write '" + path + "': " + sf_strerror(nullptr);
@@ -118,9 +139,9 @@ bool AudioWriter::write(const StereoBlock &block, int n, std::string &error) {
 bool AudioWriter::commit(std::string &error) {
     const int closed = sf_close(file);
     file = nullptr;
-    if (closed != 0 || std::rename(partialPath.c_str(), finalPath.c_str()) != 0) {
+    if (closed != 0 || !replaceFile(partialPath, finalPath)) {
         error = "cannot write '" + finalPath + "'";
-        std::remove(partialPath.c_str());
+        removeFile(partialPath);
         return false;
     }
     return true;

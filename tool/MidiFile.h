@@ -16,6 +16,11 @@ struct TimedMidi {
     unsigned char bytes[3];
 };
 
+// Whether this build reads MIDI files: the Windows build does not (libsmf
+// needs glib, which is not built for Windows), and its render command has
+// no --midi.
+extern const bool kReadsMidiFiles;
+
 // Reads the channel messages (note, controller, program, pressure, pitch
 // wheel) of every track in time order, tempo changes applied, placed at
 // sampleRate.  Meta events, system exclusive and system messages are left

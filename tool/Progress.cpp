@@ -1,7 +1,7 @@
 #include "tool/Audio.h"
+#include "tool/System.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace tool {
 
@@ -10,7 +10,7 @@ constexpr int kWidth = 40;
 }
 
 Progress::Progress(double totalSeconds, int rate)
-    : enabled(isatty(STDERR_FILENO) && totalSeconds > 1.0), total(totalSeconds), rate(rate) {}
+    : enabled(standardErrorIsTerminal() && totalSeconds > 1.0), total(totalSeconds), rate(rate) {}
 
 void Progress::update(std::int64_t framesDone) {
     if (!enabled) return;

@@ -11,6 +11,7 @@
 // frames (the longest delay) in a row stay below -80 dBFS, at most 30 s.
 // --midi delivers a standard MIDI file's messages at their sample positions
 // (see MidiFile.h); the automatic tail then lasts at least to its last event.
+// The Windows build reads no MIDI files and has no --midi.
 #include "host/VstHost.h"
 #include "tool/Audio.h"
 #include "tool/MidiFile.h"
@@ -38,11 +39,15 @@ struct RenderOptions {
     bool listPrograms = false;
 };
 
-constexpr char kUsage[] = "usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
-                          "[--block N] [--rate HZ] [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
-                          "       murmelo render --list-programs [--plugin PATH]\n";
+std::string usage() {
+    return std::string("usage: murmelo render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] "
+                       "[--block N] [--rate HZ] [--tail SECONDS] ") +
+           (kReadsMidiFiles ? "[--midi FILE.mid] " : "") +
+           "[--plugin PATH]\n"
+           "       murmelo render --list-programs [--plugin PATH]\n";
+}
 
-int usageError(const std::string &message) { return tool::usageError("render", message, kUsage); }
+int usageError(const std::string &message) { return tool::usageError("render", message, usage().c_str()); }
 
 int failure(const std::string &message) { return tool::failure("render", message); }
 
@@ -74,10 +79,11 @@ bool takeOptions(Args &args, RenderOptions &o, std::string &error) {
     }
     if (takeOption(args, "--tail", value, error) && !number(value, 0, 3600, o.tail))
         error = "--tail wants seconds from 0 to 3600, not '" + value + "'";
-    takeOption(args, "--midi", o.midi, error);
+    if (kReadsMidiFiles) takeOption(args, "--midi", o.midi, error);
     o.plugin = takePluginPath(args);
     for (const std::string &a : args)
-        if (a.size() > 1 && a[0] == '-' && error.empty()) error = "unknown option '" + a + "'";
+        if (a.size() > 1 && a[0] == '-' && error.empty())
+            error = "unknown option '" + a + "'" + (a == "--midi" ? " (this build reads no MIDI files)" : "");
     if (!error.empty()) return false;
     if (o.listPrograms) return true;
     if (args.empty() || args.size() > 2) {

@@ -10,24 +10,18 @@
 #include "core/Settings.h"
 #include "host/VstHost.h"
 #include "tool/Audio.h"
+#include "tool/System.h"
 #include "tool/Tool.h"
 
 #include <oscpack/ip/UdpSocket.h>
 #include <oscpack/osc/OscOutboundPacketStream.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
 #include <utility>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tool {
 
@@ -37,9 +31,6 @@ constexpr int kBlock = 512;
 constexpr int kOffsetParameter = 15;
 constexpr int kMaxOffset = 100;
 constexpr int kAnswerWaitMs = 3000;
-
-volatile std::sig_atomic_t stopRequested = 0;
-void requestStop(int) { stopRequested = 1; }
 
 struct ServeOptions {
     std::string program, input, plugin;
@@ -84,31 +75,16 @@ bool udpPortFree(int port) {
 // Sends "/ping" to the instance every 100 ms until it answers (the OSC
 // thread binds its socket a moment after the offset is set).
 bool answersPing(int port) {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in self{};
-    self.sin_family = AF_INET;
-    self.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(self);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&self), sizeof(self)) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) != 0) {
-        close(fd);
-        return false;
-    }
-    const std::string url = "osc.udp://127.0.0.1:" + std::to_string(ntohs(self.sin_port));
-    char buffer[256];
-    osc::OutboundPacketStream ping(buffer, sizeof(buffer));
-    ping << osc::BeginMessage("/ping") << url.c_str() << "/serve" << osc::EndMessage;
-    sockaddr_in to = self;
-    to.sin_port = htons(static_cast<std::uint16_t>(port));
-    bool answered = false;
-    for (int attempt = 0; attempt < kAnswerWaitMs / 100 && !answered; ++attempt) {
-        sendto(fd, ping.Data(), ping.Size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof(to));
-        pollfd wait{fd, POLLIN, 0};
-        answered = poll(&wait, 1, 100) > 0;
-    }
-    close(fd);
-    return answered;
+    return loopbackAnswers(
+        port,
+        [](int ownPort) {
+            const std::string url = "osc.udp://127.0.0.1:" + std::to_string(ownPort);
+            char buffer[256];
+            osc::OutboundPacketStream ping(buffer, sizeof(buffer));
+            ping << osc::BeginMessage("/ping") << url.c_str() << "/serve" << osc::EndMessage;
+            return std::string(ping.Data(), ping.Size());
+        },
+        kAnswerWaitMs);
 }
 
 bool configure(vsthost::Plugin &p, const ServeOptions &o, std::string &error) {
@@ -144,7 +120,7 @@ void serve(vsthost::Plugin &p, std::unique_ptr<AudioSource> source, const std::s
     out.resize(kBlock);
     const auto blockTime = std::chrono::nanoseconds(static_cast<long long>(1e9 * kBlock / rate));
     auto next = std::chrono::steady_clock::now();
-    while (!stopRequested) {
+    while (!stopRequested()) {
         nextInput(in, source, path);
         float *i[2] = {in.left.data(), in.right.data()};
         float *o[2] = {out.left.data(), out.right.data()};
@@ -175,8 +151,7 @@ int runServe(Args args) {
     plugin->start(host.sampleRate, kBlock);
     std::fflush(stdout);
     if (!answersPing(port)) return failure("the instance does not answer on UDP port " + std::to_string(port));
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    watchStopRequests();
     const std::string playing = source ? "playing " + o.input : "processing silence";
     std::printf("murmelo serve: OSC on UDP port %d, program %d \"%s\", %s; Ctrl-C stops\n", port, plugin->program(),
                 plugin->programName().c_str(), playing.c_str());
@@ -184,6 +159,8 @@ int runServe(Args args) {
     serve(*plugin, std::move(source), o.input, static_cast<int>(host.sampleRate));
     plugin.reset();
     std::printf("murmelo serve: stopped\n");
+    std::fflush(stdout);
+    stopFinished();
     return 0;
 }
 

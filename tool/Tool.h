@@ -12,8 +12,17 @@ namespace tool {
 
 using Args = std::vector<std::string>;
 
-// Where murmelo.so is: --plugin PATH (removed from args), else
-// $MURMELO_PLUGIN, else the build tree's plug-in, else the installed ones.
+struct Command {
+    const char *name;
+    int (*run)(Args);
+    const char *help;
+};
+// The commands of this build in the order the usage lists them, ended by
+// one without a name (tool/linux/Commands.cpp, tool/windows/Commands.cpp).
+extern const Command kCommands[];
+
+// Where the plug-in is: --plugin PATH (removed from args), else
+// $MURMELO_PLUGIN, else the first readable one of defaultPluginPaths().
 std::string takePluginPath(Args &args);
 
 // Removes a flag from args; true when it was present.

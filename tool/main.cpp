@@ -1,44 +1,27 @@
 // murmelo: the command-line companion of the plug-in.
 #include "core/QrvMurmelo.h"
+#include "tool/System.h"
 #include "tool/Tool.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
-struct Command {
-    const char *name;
-    int (*run)(tool::Args);
-    const char *help;
-};
-
-const Command kCommands[] = {
-    {"info", tool::runInfo, "info [--json] [--plugin PATH]   identity, parameters and programs"},
-    {"render", tool::runRender,
-     "render [IN] OUT [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] [--block N] [--rate HZ]\n"
-     "         [--tail SECONDS] [--midi FILE.mid] [--plugin PATH]\n"
-     "         audio (or the built-in demo) through the plug-in\n"
-     "  render --list-programs [--plugin PATH]   the programs"},
-    {"serve", tool::runServe,
-     "serve [--offset N] [--program NAME|INDEX] [--set \"NAME=VALUE\" ...] [--input FILE] [--plugin PATH]\n"
-     "         one instance, headless, driven over OSC (UDP port: base port + N); Ctrl-C stops"},
-    {"snapshot", tool::runSnapshot,
-     "snapshot OUT.png [--program NAME|INDEX] [--skin NAME|FOLDER] [--hover PARAM]   a picture of the editor"},
-};
+using tool::Command;
+using tool::kCommands;
 
 void usage(FILE *to) {
     std::fprintf(to, "usage: murmelo COMMAND [options]\n       murmelo --version\ncommands:\n");
-    for (const Command &c : kCommands)
-        std::fprintf(to, "  %s\n", c.help);
+    for (const Command *c = kCommands; c->name; ++c)
+        std::fprintf(to, "  %s\n", c->help);
 }
 
-bool isHelp(const char *arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
+bool isHelp(const std::string &arg) { return arg == "--help" || arg == "-h"; }
 
 // "murmelo COMMAND --help" anywhere among the command's arguments.
-bool asksForHelp(int argc, char **argv) {
-    for (int i = 2; i < argc; ++i)
-        if (isHelp(argv[i])) return true;
+bool asksForHelp(const tool::Args &args) {
+    for (std::size_t i = 1; i < args.size(); ++i)
+        if (isHelp(args[i])) return true;
     return false;
 }
 
@@ -50,21 +33,22 @@ void printVersion() {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || isHelp(argv[1])) {
-        usage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    const tool::Args args = tool::commandArguments(argc, argv);
+    if (args.empty() || isHelp(args[0])) {
+        usage(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
     }
-    if (!std::strcmp(argv[1], "--version")) {
+    if (args[0] == "--version") {
         printVersion();
         return 0;
     }
-    for (const Command &c : kCommands) {
-        if (std::strcmp(argv[1], c.name)) continue;
-        if (!asksForHelp(argc, argv)) return c.run(tool::Args(argv + 2, argv + argc));
-        std::printf("usage: murmelo %s\n", c.help);
+    for (const Command *c = kCommands; c->name; ++c) {
+        if (args[0] != c->name) continue;
+        if (!asksForHelp(args)) return c->run(tool::Args(args.begin() + 1, args.end()));
+        std::printf("usage: murmelo %s\n", c->help);
         return 0;
     }
-    std::fprintf(stderr, "murmelo: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "murmelo: unknown command '%s'\n", args[0].c_str());
     usage(stderr);
     return 2;
 }
