@@ -16,22 +16,34 @@ constexpr std::uint32_t kNonFiniteBits = 0x7f800000; // infinity; NaNs lie above
 // 2^-20, about -120 dB below full scale: below any converter's noise.
 constexpr std::uint32_t kSilenceLevelBits = 0x35800000;
 
-// Eight lanes at a time, then the rest one by one.  Magnitude bits fit a
-// signed int, so plain SSE2 compares them too.  Inlined into each variant and
-// compiled for its instruction set.
-MURMELO_ALWAYS_INLINE void scanSamples(const float *samples, int n, SampleScan &scan) {
-    typedef std::int32_t Lanes __attribute__((vector_size(32)));
-    Lanes largest{}, any{};
+// Two registers of W lanes at a time, then the rest one by one.  Magnitude
+// bits fit a signed int, so plain SSE2 compares them too.  Two running
+// maxima, so each comparison need not wait for the one before.  Inlined into
+// each variant and compiled for its instruction set.
+template <int W> struct ScanLanes;
+template <> struct ScanLanes<4> { typedef std::int32_t I __attribute__((vector_size(16))); };
+template <> struct ScanLanes<8> { typedef std::int32_t I __attribute__((vector_size(32))); };
+
+template <class Lanes> MURMELO_ALWAYS_INLINE void scanLanes(const float *samples, Lanes &largest, Lanes &any) {
+    Lanes bits;
+    std::memcpy(&bits, samples, sizeof bits);
+    any |= bits;
+    bits &= 0x7fffffff;
+    largest = bits > largest ? bits : largest;
+}
+
+template <int W> MURMELO_ALWAYS_INLINE void scanSamples(const float *samples, int n, SampleScan &scan) {
+    typedef typename ScanLanes<W>::I Lanes;
+    Lanes largest{}, any{}, largest2{}, any2{};
     int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        Lanes bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        any |= bits;
-        bits &= 0x7fffffff;
-        largest = bits > largest ? bits : largest;
+    for (; i + 2 * W <= n; i += 2 * W) {
+        scanLanes(samples + i, largest, any);
+        scanLanes(samples + i + W, largest2, any2);
     }
+    largest = largest2 > largest ? largest2 : largest;
+    any |= any2;
     std::uint32_t top = scan.largest, anyBits = scan.anyBits;
-    for (int lane = 0; lane < 8; ++lane) {
+    for (int lane = 0; lane < W; ++lane) {
         top = std::max(top, static_cast<std::uint32_t>(largest[lane]));
         anyBits |= static_cast<std::uint32_t>(any[lane]);
     }
@@ -44,14 +56,14 @@ MURMELO_ALWAYS_INLINE void scanSamples(const float *samples, int n, SampleScan &
     scan = {top, anyBits};
 }
 
-void scanPlain(const float *samples, int n, SampleScan &scan) { scanSamples(samples, n, scan); }
+void scanPlain(const float *samples, int n, SampleScan &scan) { scanSamples<4>(samples, n, scan); }
 bool always() { return true; }
 
 // An explicit choice rather than target_clones: those need ELF indirect
 // functions, which Windows DLLs do not have.
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void scanAvx2(const float *samples, int n, SampleScan &scan) {
-    scanSamples(samples, n, scan);
+    scanSamples<8>(samples, n, scan);
 }
 bool hasAvx2() {
     __builtin_cpu_init();
