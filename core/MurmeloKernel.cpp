@@ -3,6 +3,7 @@
 #include "core/MurmeloDsp.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace murmelo {
@@ -15,30 +16,34 @@ constexpr std::uint32_t kNonFiniteBits = 0x7f800000; // infinity; NaNs lie above
 // 2^-20, about -120 dB below full scale: below any converter's noise.
 constexpr std::uint32_t kSilenceLevelBits = 0x35800000;
 
-struct WrittenSpan {
-    std::uint32_t largest = 0; // magnitude bits
-    std::uint32_t anyBits = 0; // 0 when every sample is +0
-};
+// Two registers of W lanes at a time, then the rest one by one.  Magnitude
+// bits fit a signed int, so plain SSE2 compares them too.  Two running
+// maxima, so each comparison need not wait for the one before.  Inlined into
+// each variant and compiled for its instruction set.
+template <int W> struct ScanLanes;
+template <> struct ScanLanes<4> { typedef std::int32_t I __attribute__((vector_size(16))); };
+template <> struct ScanLanes<8> { typedef std::int32_t I __attribute__((vector_size(32))); };
 
-// Eight lanes at a time, then the rest one by one; magnitude bits fit a
-// signed int, so plain SSE2 compares them too, and processors with AVX2 get
-// a clone of their own (chosen once, when the library is loaded).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void lookAt(const float *samples, int n, WrittenSpan &span) {
-    typedef std::int32_t Lanes __attribute__((vector_size(32)));
-    Lanes largest{}, any{};
+template <class Lanes> MURMELO_ALWAYS_INLINE void scanLanes(const float *samples, Lanes &largest, Lanes &any) {
+    Lanes bits;
+    std::memcpy(&bits, samples, sizeof bits);
+    any |= bits;
+    bits &= 0x7fffffff;
+    largest = bits > largest ? bits : largest;
+}
+
+template <int W> MURMELO_ALWAYS_INLINE void scanSamples(const float *samples, int n, SampleScan &scan) {
+    typedef typename ScanLanes<W>::I Lanes;
+    Lanes largest{}, any{}, largest2{}, any2{};
     int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        Lanes bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        any |= bits;
-        bits &= 0x7fffffff;
-        largest = bits > largest ? bits : largest;
+    for (; i + 2 * W <= n; i += 2 * W) {
+        scanLanes(samples + i, largest, any);
+        scanLanes(samples + i + W, largest2, any2);
     }
-    std::uint32_t top = span.largest, anyBits = span.anyBits;
-    for (int lane = 0; lane < 8; ++lane) {
+    largest = largest2 > largest ? largest2 : largest;
+    any |= any2;
+    std::uint32_t top = scan.largest, anyBits = scan.anyBits;
+    for (int lane = 0; lane < W; ++lane) {
         top = std::max(top, static_cast<std::uint32_t>(largest[lane]));
         anyBits |= static_cast<std::uint32_t>(any[lane]);
     }
@@ -48,10 +53,56 @@ void lookAt(const float *samples, int n, WrittenSpan &span) {
         anyBits |= bits;
         top = std::max(top, bits & 0x7fffffffu);
     }
-    span = {top, anyBits};
+    scan = {top, anyBits};
+}
+
+void scanPlain(const float *samples, int n, SampleScan &scan) { scanSamples<4>(samples, n, scan); }
+bool always() { return true; }
+
+// An explicit choice rather than target_clones: those need ELF indirect
+// functions, which Windows DLLs do not have.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void scanAvx2(const float *samples, int n, SampleScan &scan) {
+    scanSamples<8>(samples, n, scan);
+}
+bool hasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+const SampleScanVariant kScanVariants[] = {{"plain", scanPlain, always}, {"avx2", scanAvx2, hasAvx2}};
+#else
+const SampleScanVariant kScanVariants[] = {{"plain", scanPlain, always}};
+#endif
+
+void chooseAndScan(const float *samples, int n, SampleScan &scan);
+
+// The variant in use.  It starts as chooseAndScan, a constant, so no order
+// of static initialisation can find it unset; the first scan replaces it
+// with the last variant this processor supports.  A relaxed atomic: no lock
+// on the audio thread, and two threads choosing at once store the same
+// pointer.
+std::atomic<SampleScanFunction> chosenScan{chooseAndScan};
+static_assert(std::atomic<SampleScanFunction>::is_always_lock_free, "the audio path never locks");
+
+void chooseAndScan(const float *samples, int n, SampleScan &scan) {
+    SampleScanFunction best = scanPlain;
+    for (const SampleScanVariant &v : kScanVariants)
+        if (v.supported()) best = v.scan;
+    chosenScan.store(best, std::memory_order_relaxed);
+    best(samples, n, scan);
+}
+
+void lookAt(const float *samples, int n, SampleScan &scan) {
+    chosenScan.load(std::memory_order_relaxed)(samples, n, scan);
 }
 
 } // namespace
+
+const SampleScanVariant *sampleScanVariants(int &count) {
+    count = static_cast<int>(sizeof kScanVariants / sizeof kScanVariants[0]);
+    return kScanVariants;
+}
 
 CMurmeloKernel::CMurmeloKernel(QrvAuBase *owner, int channel, const KernelShared *shared)
     : AUKernelBase(owner), effect(owner), channelIndex(channel), delay(new float[dsp::kDelayLength]()),
@@ -67,7 +118,7 @@ void CMurmeloKernel::reset() {
 
 bool CMurmeloKernel::reviewWrites(int start, int frames) {
     const int first = std::min(frames, dsp::kDelayLength - start);
-    WrittenSpan span;
+    SampleScan span;
     lookAt(delay.get() + start, first, span);
     lookAt(delay.get(), frames - first, span);
     if (span.largest >= kNonFiniteBits) return false;
@@ -78,7 +129,7 @@ bool CMurmeloKernel::reviewWrites(int start, int frames) {
 }
 
 bool CMurmeloKernel::allPositiveZero(const float *samples, int n) {
-    WrittenSpan span;
+    SampleScan span;
     lookAt(samples, n, span);
     return span.anyBits == 0;
 }

@@ -29,6 +29,22 @@ struct KernelShared {
     RenderFunction render = nullptr;
 };
 
+// What a scan of samples found, added up over one or more scans.
+struct SampleScan {
+    std::uint32_t largest = 0; // largest magnitude, as float bits without the sign (NaNs above infinity)
+    std::uint32_t anyBits = 0; // all bits or-ed together: 0 when every sample is +0
+};
+// [audio] Adds n samples to scan.  Every variant gives the same result.
+using SampleScanFunction = void (*)(const float *samples, int n, SampleScan &scan);
+struct SampleScanVariant {
+    const char *name;
+    SampleScanFunction scan;
+    bool (*supported)(); // whether this processor can run it
+};
+// Every scan variant built in, the plain one first; the kernel uses the last
+// one the processor supports.
+const SampleScanVariant *sampleScanVariants(int &count);
+
 class CMurmeloKernel : public AUKernelBase {
 public:
     // The delay line is allocated and zeroed here; shared must outlive the kernel.

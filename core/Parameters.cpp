@@ -1,5 +1,7 @@
 #include "core/Parameters.h"
 
+#include "core/PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -81,9 +83,10 @@ float toRealValue(int index, float x) {
     case kUnitBeats:
         return std::floor(p.minimum + x * (p.maximum - p.minimum) + 0.5f);
     case kUnitHertz: {
-        // Computed in double so that x = 1 lands on the maximum exactly.
+        // Computed in double so that x = 1 lands on the maximum exactly, and
+        // with our own exp2 and log2 so that every build gets the same bits.
         const double ratio = static_cast<double>(p.maximum) / p.minimum;
-        return static_cast<float>(p.minimum * std::exp2(x * std::log2(ratio)));
+        return static_cast<float>(p.minimum * portableExp2(x * portableLog2(ratio)));
     }
     default:
         return p.minimum + x * (p.maximum - p.minimum);
@@ -95,7 +98,7 @@ float toNormalisedValue(int index, float v) {
     if (p.unit == kUnitHertz) {
         const double ratio = static_cast<double>(v) / p.minimum;
         if (!(ratio > 0.0)) return 0.f;
-        return static_cast<float>(std::log(ratio) / std::log(static_cast<double>(p.maximum) / p.minimum));
+        return static_cast<float>(portableLog(ratio) / portableLog(static_cast<double>(p.maximum) / p.minimum));
     }
     if (p.maximum == p.minimum) return p.minimum;
     return (v - p.minimum) / (p.maximum - p.minimum);

@@ -4,7 +4,6 @@
 #include "platform/Files.h"
 #include "platform/ModuleResources.h"
 
-
 namespace murmelo {
 
 DataBuffer::~DataBuffer() {

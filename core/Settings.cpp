@@ -44,7 +44,9 @@ int readSettingInt(const char *name, int defaultValue) {
     return defaultValue;
 }
 
-bool writeSettingInt(const char *name, int value) { return platform::writeStoredInteger(kMaker, kProduct, name, value); }
+bool writeSettingInt(const char *name, int value) {
+    return platform::writeStoredInteger(kMaker, kProduct, name, value);
+}
 
 bool readSettingString(const char *name, std::string &text) {
     std::string stored;

@@ -130,8 +130,8 @@ int registerPath(lua_State *L, bool normalized) {
         reportScriptProblem("%s is a built-in OSC path and cannot be registered\n", path);
         break;
     case OSCHelper::Registration::TooMany:
-        reportScriptProblem("too many registered OSC paths (at most %zu); %s was not registered\n",
-                            OSCHelper::kMaxPathRegistrations, path);
+        reportScriptProblem("too many registered OSC paths (at most %u); %s was not registered\n",
+                            static_cast<unsigned>(OSCHelper::kMaxPathRegistrations), path);
         break;
     }
     return 0;

@@ -21,8 +21,8 @@ std::string homeFolder();
 std::string userConfigFolder();
 // The per-user data folder used when %APPDATA% is not set: $XDG_DATA_HOME
 // when it is an absolute path, else ~/.local/share; empty when there is no
-// home folder.  On Windows "C:\Documents and Settings\<%USERNAME%>\
-// Application Data", empty when USERNAME is not set either.
+// home folder.  On Windows "C:\Documents and Settings\<%USERNAME%>" +
+// "\Application Data", empty when USERNAME is not set either.
 std::string userDataFolder();
 
 // True when path is a folder this process can open and list.

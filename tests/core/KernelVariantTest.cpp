@@ -6,12 +6,14 @@
 #include "core/FloatMode.h"
 #include "core/KernelRender.h"
 #include "core/MurmeloDsp.h"
+#include "core/MurmeloKernel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -309,6 +311,80 @@ TEST(Dsp, SpeedsAtTheirThresholdsAreOff) {
     v[kSpeedFine] = v[kSpeedCoarse] = v[kSpeedSuperfine] = 0.f;
     computeBlockParams(v, 512, 44100.f, phases, p, display);
     EXPECT_EQ(p.sweep, 32767.5f);
+}
+
+// The scan of written samples (silence and non-finite checks): every variant
+// against a plain loop, over lengths around the eight-lane step, unaligned
+// starts, and samples of every kind.
+SampleScan scanned(const float *samples, int n, SampleScan scan) {
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t b = bitsOf(samples[i]);
+        scan.anyBits |= b;
+        scan.largest = std::max(scan.largest, b & 0x7fffffffu);
+    }
+    return scan;
+}
+
+TEST(SampleScan, EveryVariantMatchesAPlainLoop) {
+    int count = 0;
+    const SampleScanVariant *variants = sampleScanVariants(count);
+    ASSERT_GE(count, 1);
+    EXPECT_STREQ(variants[0].name, "plain");
+    EXPECT_TRUE(variants[0].supported());
+    const float specials[] = {0.f,
+                              -0.f,
+                              1e-40f,
+                              -1e-40f,
+                              1e-7f,
+                              -0.5f,
+                              3e38f,
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN(),
+                              -std::numeric_limits<float>::quiet_NaN()};
+    constexpr int kSpecials = sizeof specials / sizeof specials[0];
+    std::mt19937 random(5);
+    std::vector<float> samples(300);
+    int ran = 0;
+    for (int v = 0; v < count; ++v) {
+        if (!variants[v].supported()) continue;
+        ++ran;
+        for (int trial = 0; trial < 2000; ++trial) {
+            // Mostly +0 (silence), some small noise, now and then a special value.
+            for (float &x : samples) {
+                const unsigned r = random() % 16;
+                x = r < 10   ? 0.f
+                    : r < 15 ? std::ldexp(static_cast<float>(random() % 2001) - 1000.f, -30)
+                             : specials[random() % kSpecials];
+            }
+            const int start = static_cast<int>(random() % 9);
+            const int n = trial < 64 ? trial % 32 : static_cast<int>(random() % (samples.size() - start));
+            SampleScan before;
+            before.largest = random() % 2 ? 0 : bitsOf(1e-6f);
+            before.anyBits = random() % 2 ? 0 : 0x80000000u;
+            const SampleScan expected = scanned(samples.data() + start, n, before);
+            SampleScan got = before;
+            variants[v].scan(samples.data() + start, n, got);
+            ASSERT_EQ(got.largest, expected.largest) << variants[v].name << " n " << n << " start " << start;
+            ASSERT_EQ(got.anyBits, expected.anyBits) << variants[v].name << " n " << n << " start " << start;
+        }
+    }
+    EXPECT_GE(ran, 1);
+}
+
+TEST(SampleScan, SilenceAndSoundThroughTheKernel) {
+    std::vector<float> samples(37, 0.f);
+    EXPECT_TRUE(CMurmeloKernel::allPositiveZero(samples.data(), 37));
+    EXPECT_TRUE(CMurmeloKernel::allPositiveZero(samples.data(), 0));
+    for (int at : {0, 7, 8, 31, 36}) {
+        for (float x : {-0.f, 1e-45f, 1.f}) {
+            samples[at] = x;
+            EXPECT_FALSE(CMurmeloKernel::allPositiveZero(samples.data(), 37)) << at << " " << x;
+            // Outside the scanned part it is not seen.
+            EXPECT_TRUE(CMurmeloKernel::allPositiveZero(samples.data(), at)) << at << " " << x;
+            samples[at] = 0.f;
+        }
+    }
 }
 
 } // namespace
