@@ -3,12 +3,16 @@
 #include "platform/Paths.h"
 #include "platform/windows/WideText.h"
 
-#include <windows.h>
+#include <atomic>
+
+// Winsock before windows.h, which would otherwise bring the old winsock.h.
 #include <winsock2.h>
+
+#include <shellapi.h>
+#include <windows.h>
+
 // After windows.h: libsndfile's wide-character open needs its types.
 #define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
-#include <atomic>
-#include <shellapi.h>
 #include <sndfile.h>
 
 namespace tool {
