@@ -162,7 +162,8 @@ def main():
         return 2
     linux_tool, wine_run, exe = sys.argv[1:]
     if not linux_tool or not os.access(linux_tool, os.X_OK):
-        print("skipped: no Linux tool (configure with -DMURMELO_LINUX_TOOL=PATH/build/tool/murmelo)")
+        print("skipped: %s (configure with -DMURMELO_LINUX_TOOL=PATH/build/tool/murmelo, built)" %
+              ("no Linux tool at %s" % linux_tool if linux_tool else "no Linux tool named"))
         return SKIP
     wine = WineTool(wine_run, exe)
     scratch = tempfile.mkdtemp(prefix="murmelo-identity-")
