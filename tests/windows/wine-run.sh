@@ -36,8 +36,15 @@ init_prefix() {
   flock -u 9
 }
 
+# One wine server for the whole run: a program that has to start its own
+# server leaves that server holding the caller's output pipes for seconds
+# after the program ends.  --stop ends it.
+start_server() {
+  /usr/lib/wine/wineserver64 -p < /dev/null > /dev/null 2>&1 || true
+}
+
 case "${1:-}" in
-  --init) init_prefix ;;
+  --init) init_prefix; start_server ;;
   --stop) [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver64 -k 2> /dev/null || true ;;
   "") echo "usage: wine-run.sh --init | --stop | PROGRAM.exe ARGS..." >&2; exit 2 ;;
   *) init_prefix; exec "$loader" "$@" < /dev/null ;;
