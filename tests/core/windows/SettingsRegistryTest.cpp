@@ -1,8 +1,9 @@
-// The settings in the registry, HKEY_CURRENT_USER\Software\Quorvane\
-// com.quorvane.murmelo: defaults, values written and read back through the
-// plug-in and through reg.exe, values of the wrong type or size, long and
-// non-ASCII skin names.  The key is the real one (the plug-in has no other),
-// so every test saves what is there first and puts it back afterwards.
+// The settings in the registry (the key com.quorvane.murmelo under
+// HKEY_CURRENT_USER\Software\Quorvane): defaults, values written and read
+// back through the plug-in and through reg.exe, values of the wrong type or
+// size, long and non-ASCII skin names.  The key is the real one (the
+// plug-in has no other), so every test saves what is there first and puts
+// it back afterwards.
 #include "core/QrvMurmelo.h"
 #include "core/Settings.h"
 #include "tests/support/TestSupport.h"
@@ -324,7 +325,7 @@ TEST_F(SettingsRegistry, SkinIsCutAtItsFirst255BytesWithoutSplittingACharacter) 
 }
 
 TEST_F(SettingsRegistry, NonAsciiSkinNamesReadBackExactly) {
-    for (const std::string name : {
+    for (const std::string &name : {
              std::string("D\xc3\xa4mmerung"),                       // Dämmerung
              std::string("\xce\xa9 \xe5\xa4\x9c \xf0\x9f\x8c\x99"), // Ω 夜 🌙
              std::string("Sk\xc3\xafns \xce\xa9/..\\x"),            // separators are only text here
