@@ -6,6 +6,7 @@
 #include "lua/LuaSupport.h"
 #include "midi/LuaMIDIApi.h"
 
+#include <cstring>
 #include <lauxlib.h>
 #include <lua.h>
 #include <lualib.h>
@@ -91,6 +92,35 @@ int LuaMIDIHelper::setUpState(lua_State *L) {
     return 0;
 }
 
+namespace {
+
+// Loads the script at path as luaL_loadfile does ("@path" names the chunk; a
+// first line starting with '#' is skipped but still counted), but reads the
+// file through our own file layer: paths are UTF-8, which the C library's
+// fopen on Windows would take for the ANSI code page.  A file that cannot
+// be read leaves "cannot read <path>" and gives LUA_ERRFILE.
+int loadScriptFile(lua_State *L, const std::string &path) {
+    const murmelo::DataBuffer file = murmelo::readFile(path);
+    if (!file.data()) {
+        lua_pushfstring(L, "cannot read %s", path.c_str());
+        return LUA_ERRFILE;
+    }
+    const std::string name = "@" + path;
+    const char *text = file.chars();
+    std::size_t size = file.length();
+    if (size > 0 && text[0] == '#') {
+        // The rest from the first line's end on, so the next line is line 2.
+        const void *lineEnd = std::memchr(text, '\n', size);
+        const std::size_t skipped =
+            lineEnd ? static_cast<std::size_t>(static_cast<const char *>(lineEnd) - text) : size;
+        text += skipped;
+        size -= skipped;
+    }
+    return luaL_loadbuffer(L, text, size, name.c_str());
+}
+
+} // namespace
+
 // The embedded default script unless the user has a "midi.lua", then every
 // user script in the order the folder lists them.
 void LuaMIDIHelper::runScripts() {
@@ -105,7 +135,7 @@ void LuaMIDIHelper::runScripts() {
                  luaL_loadbuffer(state, script.chars() ? script.chars() : "", script.length(), kDefaultScriptName));
     }
     for (const std::string &p : paths)
-        runChunk("file", luaL_loadfile(state, p.c_str()));
+        runChunk("file", loadScriptFile(state, p));
 }
 
 // Runs the chunk just loaded (loadStatus 0) with no arguments and no results;

@@ -5,6 +5,17 @@
 
 namespace platform {
 
+namespace {
+
+// The period the system is given for our one-shot timers.  The system does
+// not re-arm a one-shot timer that has fired (ChangeTimerQueueTimer leaves
+// it expired), but a periodic one it does; so every system timer is
+// periodic, and a one-shot timer's repeats, some 49 days apart, are ignored
+// until it is re-armed.
+constexpr DWORD kOneShotPeriodMs = 0xFFFFFFFEu;
+
+} // namespace
+
 // One system timer of the system's timer queue.  The system may still call
 // a timer's callback after DeleteTimerQueueTimer has returned (a firing
 // already on its way), so a deleted timer is kept, marked, until the event
@@ -13,6 +24,8 @@ struct TimerQueue::Timer {
     TimerQueue::Impl *queue = nullptr;
     HANDLE handle = nullptr;
     Callback callback;
+    bool oneShot = false;      // our period is 0: fire once per arming
+    bool armed = false;        // a one-shot timer that has not fired since it was armed
     bool running = false;      // its callback runs now (under the queue's lock)
     bool deleted = false;      // never call it again
     HANDLE finished = nullptr; // for a deleted timer: set when no callback can come any more
@@ -64,6 +77,10 @@ void CALLBACK TimerQueue::Impl::fired(void *context, BOOLEAN) {
     {
         Locked guard(q.lock);
         if (timer->deleted || timer->running || q.stopped) return;
+        if (timer->oneShot) {
+            if (!timer->armed) return; // the system's repeat of a one-shot timer
+            timer->armed = false;
+        }
         timer->running = true;
     }
     try {
@@ -93,15 +110,28 @@ void TimerQueue::stop() { impl->stop(); }
 
 void TimerQueue::Impl::stop() {
     HANDLE ending = nullptr;
+    std::vector<Timer *> timers, deleted;
     {
         Locked guard(lock);
         if (stopped) return;
         stopped = true;
         ending = queue;
         queue = nullptr;
+        timers = live;
+        deleted = retired;
     }
-    // Deletes every timer and waits for the callbacks in progress.
-    if (ending) DeleteTimerQueueEx(ending, INVALID_HANDLE_VALUE);
+    // No new callback starts now (`stopped`).  The timers go one by one, each
+    // deletion waiting for that timer's callbacks in progress, and the
+    // deleted ones are waited for, before the queue itself goes: deleting a
+    // queue while callbacks of several of its timers are pending never
+    // returns under wine (its list of timers is walked for ever).
+    if (ending) {
+        for (Timer *t : timers)
+            DeleteTimerQueueTimer(ending, t->handle, INVALID_HANDLE_VALUE);
+        for (Timer *t : deleted)
+            if (t->finished) WaitForSingleObject(t->finished, INFINITE);
+        DeleteTimerQueueEx(ending, INVALID_HANDLE_VALUE);
+    }
     Locked guard(lock);
     for (Timer *t : live)
         delete t;
@@ -122,9 +152,12 @@ TimerQueue::Timer *TimerQueue::createTimer(Callback callback, std::uint32_t dueM
     auto *timer = new Timer;
     timer->queue = &q;
     timer->callback = std::move(callback);
+    timer->oneShot = periodMs == 0;
+    timer->armed = true;
     // Created under the lock: a timer due at once cannot reach its callback
     // before the handle is stored (the callback takes the lock first).
-    if (!CreateTimerQueueTimer(&timer->handle, q.queue, &Impl::fired, timer, dueMs, periodMs, WT_EXECUTEDEFAULT)) {
+    if (!CreateTimerQueueTimer(&timer->handle, q.queue, &Impl::fired, timer, dueMs,
+                               periodMs ? periodMs : kOneShotPeriodMs, WT_EXECUTEDEFAULT)) {
         delete timer;
         return nullptr;
     }
@@ -136,7 +169,9 @@ void TimerQueue::changeTimer(Timer *timer, std::uint32_t dueMs, std::uint32_t pe
     Impl &q = *impl;
     Locked guard(q.lock);
     if (q.stopped || !isLive(q.live, timer)) return;
-    ChangeTimerQueueTimer(q.queue, timer->handle, dueMs, periodMs);
+    timer->oneShot = periodMs == 0;
+    timer->armed = true;
+    ChangeTimerQueueTimer(q.queue, timer->handle, dueMs, periodMs ? periodMs : kOneShotPeriodMs);
 }
 
 void TimerQueue::deleteTimer(Timer *timer) {

@@ -1,11 +1,9 @@
-// The real murmelo.so as a host sees it: identity, dispatcher answers and
-// what a careless host may throw at it.
+// The real plug-in module (murmelo.so, murmelo.dll) as a host sees it:
+// identity, dispatcher answers and what a careless host may throw at it.
 #include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <unistd.h>
 
 using namespace testing_support;
 using vsthost::Plugin;
@@ -31,7 +29,9 @@ TEST_F(HostBoundary, ReportsItsIdentity) {
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->numPrograms, 18);
     EXPECT_EQ(e->numParams, 16);
-    EXPECT_EQ(e->flags, vst2::effFlagsHasEditor | vst2::effFlagsCanMono | vst2::effFlagsCanReplacing); // 0x19
+    // 0x19 with the editor, 0x18 in builds without one (Windows so far).
+    const std::int32_t editor = MURMELO_HAS_EDITOR ? vst2::effFlagsHasEditor : 0;
+    EXPECT_EQ(e->flags, editor | vst2::effFlagsCanMono | vst2::effFlagsCanReplacing);
     EXPECT_EQ(e->flags & vst2::effFlagsProgramChunks, 0);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->initialDelay, 0);
@@ -160,51 +160,6 @@ TEST(EntryPoint, ManyInstancesLiveSideBySide) {
     EXPECT_EQ(b->program(), 0);
     EXPECT_EQ(b->parameterDisplay(10), "0.000");
     EXPECT_EQ(a->parameterDisplay(10), "100.0");
-}
-
-// Our host is not only tuned to our own plug-in: another maker's Linux
-// VST 2.x plug-in loads, names itself and processes audio.
-TEST(HostLibrary, LoadsAnotherMakersPlugin) {
-    const std::string other = "/usr/lib/vst/3BandEQ-vst.so";
-    if (access(other.c_str(), R_OK) != 0) GTEST_SKIP() << other << " is not installed";
-    std::string error;
-    auto plugin = Plugin::load(other, error);
-    ASSERT_TRUE(plugin) << error;
-    EXPECT_FALSE(plugin->effectName().empty());
-    EXPECT_GT(plugin->effect()->numParams, 0);
-    plugin->start(48000.f, 64);
-    std::vector<float> in(64, 0.25f), outL(64, 9.f), outR(64, 9.f);
-    float *ins[2] = {in.data(), in.data()};
-    float *outs[2] = {outL.data(), outR.data()};
-    plugin->process(ins, outs, 64);
-    EXPECT_NE(outL[63], 9.f);
-}
-
-TEST(HostLibrary, ReportsModulesThatAreNotPlugins) {
-    std::string error;
-    EXPECT_FALSE(Plugin::load("/nonexistent/murmelo.so", error));
-    EXPECT_NE(error.find("cannot load"), std::string::npos);
-    EXPECT_FALSE(Plugin::load("libm.so.6", error));
-    EXPECT_NE(error.find("neither VSTPluginMain nor main"), std::string::npos) << error;
-}
-
-TEST(InfoCommand, PrintsIdentityParametersAndPrograms) {
-    std::string out;
-    ASSERT_EQ(runCommand(toolPath() + " info --json --plugin " + pluginPath(), out), 0);
-    auto d = nlohmann::json::parse(out);
-    EXPECT_EQ(d["effectName"], "Murmelo");
-    EXPECT_EQ(d["vendorString"], "Quorvane");
-    EXPECT_EQ(d["uniqueID"], "QVmu");
-    ASSERT_EQ(d["parameters"].size(), 16u);
-    EXPECT_EQ(d["parameters"][2]["name"], "Speed (superfin");
-    EXPECT_EQ(d["parameters"][3]["display"], "5.000");
-    EXPECT_EQ(d["parameters"][3]["label"], "Hz");
-    ASSERT_EQ(d["programs"].size(), 18u);
-    EXPECT_EQ(d["programs"][13], "Play with the Coarse Speed");
-    ASSERT_EQ(runCommand(toolPath() + " info --plugin " + pluginPath(), out), 0);
-    EXPECT_NE(out.find("Thicker"), std::string::npos);
-    EXPECT_NE(runCommand(toolPath() + " info --plugin /nonexistent.so 2>&1", out), 0);
-    EXPECT_NE(out.find("cannot load"), std::string::npos);
 }
 
 } // namespace

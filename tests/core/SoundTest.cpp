@@ -4,8 +4,12 @@
 #include "tests/core/SoundRig.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <random>
+#include <sstream>
 
 using namespace murmelo;
 using sound::Rig;
@@ -278,6 +282,84 @@ TEST(Sound, EveryFactoryProgramMatchesTheLiteralTranscription) {
             }
         }
     }
+}
+
+// The same input gives the same output bits on every system the plug-in is
+// built for: each factory program's output, hashed, against the hashes of
+// the Linux build (x86-64, GCC).  The Windows build (MinGW-w64, run under
+// wine) must match them bit for bit.  The input comes from integer
+// arithmetic alone, so no library's random numbers or conversions enter.
+// When the sound is changed on purpose, the failure prints the new hashes.
+std::uint64_t fnv1a(std::uint64_t hash, const void *bytes, std::size_t n) {
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    for (std::size_t i = 0; i < n; ++i)
+        hash = (hash ^ p[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+Stereo exactNoise(int n, std::uint32_t &state) {
+    Stereo s(n);
+    for (int i = 0; i < n; ++i)
+        for (float *x : {&s.left[i], &s.right[i]}) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            *x = static_cast<float>(static_cast<std::int32_t>(state) >> 8) * 0x1p-23f; // exact in [-1, 1)
+        }
+    return s;
+}
+
+std::uint64_t programHash(int program) {
+    Rig rig;
+    if (!rig) return 0;
+    rig.useProgram(program);
+    std::uint32_t state = 0x9e3779b9u + static_cast<std::uint32_t>(program);
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (int round = 0; round < 2; ++round) {
+        for (int n : {512, 100, 1, 700, 512, 2000}) {
+            const Stereo out = rig.process(exactNoise(n, state));
+            hash = fnv1a(hash, out.left.data(), out.left.size() * sizeof(float));
+            hash = fnv1a(hash, out.right.data(), out.right.size() * sizeof(float));
+            const float shown[2] = {rig.displayedSpeed(), rig.displayedSweepMs()};
+            hash = fnv1a(hash, shown, sizeof shown);
+        }
+        rig.setSampleRate(48000.f);
+        rig.setNormalised(kShape, 0.625f);
+    }
+    return hash;
+}
+
+TEST(Sound, EveryProgramSoundsTheSameOnEverySystem) {
+    const std::uint64_t expected[kNumPrograms] = {
+        0x11fdc916c0f3c3f9ull, // 0
+        0x0755ec603cc41b53ull, // 1
+        0xc3bde4d889bd013full, // 2
+        0x72484f692bf2cf3aull, // 3
+        0x271243c96e08fca0ull, // 4
+        0x9edc555423fa3d84ull, // 5
+        0x2e1d110203734ffdull, // 6
+        0xcb8765960a0c5c16ull, // 7
+        0xc716978a18b267eeull, // 8
+        0x3fa15e42143e5aa3ull, // 9
+        0xa31e229a01f50929ull, // 10
+        0x538ba9caf523faa7ull, // 11
+        0x810a3777400bff51ull, // 12
+        0x7a2809d784f4a25aull, // 13
+        0x3ff406e7d0ce7ea7ull, // 14
+        0xc8c7bc9419a0ee9eull, // 15
+        0xca94a8622b2acf86ull, // 16
+        0xbd72f75c1dd818c2ull, // 17
+    };
+    std::ostringstream table;
+    bool same = true;
+    for (int program = 0; program < kNumPrograms; ++program) {
+        const std::uint64_t hash = programHash(program);
+        table << "        0x" << std::hex << std::setw(16) << std::setfill('0') << hash << "ull, // " << std::dec
+              << program << "\n";
+        EXPECT_EQ(hash, expected[program]) << "program " << program;
+        same = same && hash == expected[program];
+    }
+    if (!same) std::printf("The hashes of this build:\n%s", table.str().c_str());
 }
 
 TEST(Sound, BlockSizeAndSampleRateTogetherResizeTheScratch) {

@@ -123,12 +123,16 @@ end)
     EXPECT_TRUE(waitForLine("c loaded")) << "the next script runs, the memory of the failed one is freed";
     // The periodic callback fails once and is cancelled.
     ASSERT_TRUE(waitForLine("tick"));
-    const std::string out = outputWithin(1500, [&] {
+    const std::string out = outputWithin(1000, [&] {
         plugin->sendMidi(noteOn(1, 2, 1));
         plugin->sendMidi(noteOn(1, 1, 1));
         // While the timer's callback still holds the interpreter the events
         // wait in the queue for a later block, as a host's next blocks bring.
-        for (int block = 0; block < 100; ++block) {
+        // Filling 64 MB takes a loaded machine seconds: blocks come until
+        // the second handler has run.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int block = 0; block < 100 || !waitForLine("handler ran", 0); ++block) {
+            if (std::chrono::steady_clock::now() > until) break;
             plugin->sendMidi({});
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }

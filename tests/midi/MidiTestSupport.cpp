@@ -2,25 +2,34 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 
 namespace midi_test {
 
-MidiScripts::MidiScripts() : appData("APPDATA", home.path()), logPath(home.file("log.txt")) {
-    for (const char *dir : {"/Quorvane", "/Quorvane/Murmelo", "/Quorvane/Murmelo/Scripts"})
-        mkdir((home.path() + dir).c_str(), 0700);
+MidiScripts::MidiScripts() : appData("APPDATA", home.path()), userFolder(home.path()), logPath(home.file("log.txt")) {
+    testing_support::makeFolders(scriptsFolder());
 }
 
-std::string MidiScripts::scriptsFolder() const { return home.path() + "/Quorvane/Murmelo/Scripts"; }
+void MidiScripts::useUserFolder(const std::string &folder) {
+    otherAppData = std::make_unique<testing_support::ScopedEnv>("APPDATA", folder);
+    userFolder = folder;
+    testing_support::makeFolders(scriptsFolder());
+}
 
-std::string MidiScripts::scriptPath(const std::string &name) const { return scriptsFolder() + "/" + name; }
+std::string MidiScripts::scriptsFolder() const {
+    return userFolder + testing_support::nativePath("/Quorvane/Murmelo/Scripts");
+}
+
+std::string MidiScripts::scriptPath(const std::string &name) const {
+    return scriptsFolder() + testing_support::kSeparator + name;
+}
 
 void MidiScripts::writeRawScript(const std::string &name, const std::string &bytes) {
-    std::ofstream(scriptPath(name), std::ios::binary) << bytes;
+    testing_support::writeFile(scriptPath(name), bytes);
 }
 
 void MidiScripts::writeScript(const std::string &name, const std::string &text) {
@@ -38,7 +47,7 @@ void MidiScripts::writeScript(const std::string &name, const std::string &text) 
 
 std::vector<std::string> MidiScripts::logLines() const {
     std::vector<std::string> lines;
-    std::ifstream in(logPath);
+    std::ifstream in(std::filesystem::u8path(logPath));
     std::string line;
     while (std::getline(in, line))
         lines.push_back(line);
@@ -64,7 +73,10 @@ bool MidiScripts::waitForLine(const std::string &text, int timeoutMs) const {
     }
 }
 
-void MidiScripts::clearLog() const { std::remove(logPath.c_str()); }
+void MidiScripts::clearLog() const {
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::u8path(logPath), ignored);
+}
 
 std::unique_ptr<Plugin> MidiScripts::load() {
     ::testing::internal::CaptureStdout();

@@ -38,8 +38,14 @@ protected:
     // Loads the plug-in; standard output of the construction into loadOutput.
     std::unique_ptr<Plugin> load();
 
+    // Points APPDATA at folder (made, with its Scripts folder) instead of
+    // home; scripts written afterwards go there.
+    void useUserFolder(const std::string &folder);
+
     testing_support::TempDir home;
     testing_support::ScopedEnv appData;
+    std::unique_ptr<testing_support::ScopedEnv> otherAppData;
+    std::string userFolder;
     std::string logPath;
     std::string loadOutput;
 };

@@ -8,6 +8,9 @@
 
 namespace testing_support {
 
+const bool kOnWindows = false;
+const char kSeparator = '/';
+
 TempDir::TempDir() {
     char pattern[] = "/tmp/murmelo-test-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
@@ -26,6 +29,13 @@ ScopedEnv::ScopedEnv(const char *name, const std::string &value) : name(name) {
     hadPrevious = old != nullptr;
     if (old) previous = old;
     setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::ScopedEnv(const char *name) : name(name) {
+    const char *old = std::getenv(name);
+    hadPrevious = old != nullptr;
+    if (old) previous = old;
+    unsetenv(name);
 }
 
 ScopedEnv::~ScopedEnv() {

@@ -6,11 +6,15 @@
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <vector>
 #include <windows.h>
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
+
+const bool kOnWindows = true;
+const char kSeparator = '\\';
 
 namespace {
 
@@ -42,14 +46,31 @@ TempDir::~TempDir() {
     fs::remove_all(fs::u8path(dir), error);
 }
 
-std::string TempDir::file(const std::string &name) const { return dir + "\\" + name; }
+std::string TempDir::file(const std::string &name) const { return dir + kSeparator + nativePath(name); }
+
+namespace {
+
+// The variable's value, if it is set at all (an empty value counts).
+bool currentValue(const char *name, std::string &value) {
+    std::vector<wchar_t> buffer(32768);
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetEnvironmentVariableW(wide(name).c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+    if (n >= buffer.size()) return false;
+    value = utf8(std::wstring(buffer.data(), n));
+    return true;
+}
+
+} // namespace
 
 ScopedEnv::ScopedEnv(const char *name, const std::string &value) : name(name) {
-    wchar_t buffer[32768];
-    const DWORD n = GetEnvironmentVariableW(wide(name).c_str(), buffer, 32768);
-    hadPrevious = n > 0 && n < 32768;
-    if (hadPrevious) previous = utf8(std::wstring(buffer, n));
+    hadPrevious = currentValue(name, previous);
     SetEnvironmentVariableW(wide(name).c_str(), wide(value).c_str());
+}
+
+ScopedEnv::ScopedEnv(const char *name) : name(name) {
+    hadPrevious = currentValue(name, previous);
+    SetEnvironmentVariableW(wide(name).c_str(), nullptr);
 }
 
 ScopedEnv::~ScopedEnv() { SetEnvironmentVariableW(wide(name).c_str(), hadPrevious ? wide(previous).c_str() : nullptr); }
