@@ -7,7 +7,10 @@
 #
 # The 64-bit loader is started directly: Debian's /usr/bin/wine always
 # starts the 32-bit one, and some machines cannot run 32-bit code at all.
-# Nothing may wait for a person: no display (so no window or message box can
+# Each program gets a wine server of its own, which ends a few seconds after
+# it: a server kept for the whole run would keep wine's own background
+# processes alive, and they hold the test's output pipes, so CTest would
+# wait for ever.  Nothing may wait for a person: no display (so no window or message box can
 # open), no offer to install Mono or Gecko, no debug chatter.
 # Environment: MURMELO_WINEPREFIX (default: $TMPDIR/murmelo-wine-$UID).
 set -euo pipefail
@@ -36,15 +39,9 @@ init_prefix() {
   flock -u 9
 }
 
-# One wine server for the whole run: a program that has to start its own
-# server leaves that server holding the caller's output pipes for seconds
-# after the program ends.  --stop ends it.
-start_server() {
-  /usr/lib/wine/wineserver64 -p < /dev/null > /dev/null 2>&1 || true
-}
 
 case "${1:-}" in
-  --init) init_prefix; start_server ;;
+  --init) init_prefix ;;
   --stop) [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver64 -k 2> /dev/null || true ;;
   "") echo "usage: wine-run.sh --init | --stop | PROGRAM.exe ARGS..." >&2; exit 2 ;;
   *) init_prefix; exec "$loader" "$@" < /dev/null ;;
