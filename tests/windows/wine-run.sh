@@ -10,8 +10,9 @@
 # Each program gets a wine server of its own, which ends a few seconds after
 # it: a server kept for the whole run would keep wine's own background
 # processes alive, and they hold the test's output pipes, so CTest would
-# wait for ever.  Nothing may wait for a person: no display (so no window or message box can
-# open), no offer to install Mono or Gecko, no debug chatter.
+# wait for ever.  Nothing may wait for a person: no display (so no window
+# or message box can open), no offer to install Mono or Gecko, no debug
+# chatter.
 # Environment: MURMELO_WINEPREFIX (default: $TMPDIR/murmelo-wine-$UID).
 set -euo pipefail
 export WINEPREFIX=${MURMELO_WINEPREFIX:-${TMPDIR:-/tmp}/murmelo-wine-$(id -u)}
