@@ -80,6 +80,10 @@ void OSCHelper::startTask() {
         return;
     }
     quitNotify.store(false, std::memory_order_relaxed);
+    {
+        std::lock_guard<std::mutex> guard(runLock);
+        stopping = false;
+    }
     int error = 0;
     if (!oscThread.start([this] { TaskMain(); }, &error)) {
         oscPrint("failed to create OSC thread: %d\n", error);
@@ -91,7 +95,13 @@ void OSCHelper::startTask() {
 
 void OSCHelper::stopTask() {
     if (!oscThread.running()) return;
-    // Port 0 also keeps a run that is being set up right now from starting.
+    // Port 0 also keeps a run that is being set up right now from starting;
+    // `stopping` keeps it 0 when the notify thread applies a port change
+    // before it sees the quit request.
+    {
+        std::lock_guard<std::mutex> guard(runLock);
+        stopping = true;
+    }
     requestPort(0);
     quitOsc.signal();
     quitNotify.store(true, std::memory_order_release);
@@ -111,6 +121,7 @@ void OSCHelper::awaitEnd(platform::Thread &thread, platform::AutoResetEvent &end
 void OSCHelper::requestPort(int port) {
     {
         std::lock_guard<std::mutex> guard(runLock);
+        if (stopping) port = 0;
         requestedPort.store(port, std::memory_order_release);
         if (listeningRun) listeningRun->stop();
     }

@@ -154,6 +154,10 @@ private:
 
     std::mutex runLock;
     ListeningRun *listeningRun = nullptr; // guarded by runLock
+    // From stopTask() to the next startTask(): every requested port counts as
+    // 0, so a port change the notify thread applies while the threads stop
+    // cannot start a new listening run.  Guarded by runLock.
+    bool stopping = false;
 
     std::mutex updatesLock;
     std::multimap<std::int32_t, Subscription> updates; // guarded by updatesLock

@@ -69,6 +69,22 @@ TEST(OscPort, FollowsTheOffsetAndTheProgram) {
     EXPECT_TRUE(udpPortFree(basePort() + a));
 }
 
+// Closing an instance right after its port moved: the notify thread applies
+// the move, perhaps while the OSC threads are being stopped; the close must
+// end (a new listening run started then would never be stopped) and leave
+// the port free.
+TEST(OscPort, ClosingRightAfterAPortChangeEnds) {
+    const int offset = pickFreeOffset();
+    for (int round = 0; round < 25; ++round) {
+        auto plugin = loadPlugin();
+        ASSERT_TRUE(plugin);
+        plugin->setParameter(15, offsetToNormalised(offset));
+        if (round % 2) std::this_thread::sleep_for(std::chrono::milliseconds(round % 7));
+        plugin.reset();
+        EXPECT_TRUE(udpPortFree(basePort() + offset)) << "round " << round;
+    }
+}
+
 TEST(OscPort, SecondInstanceOnTheSamePortDoesNotListenUntilMoved) {
     ListeningPlugin first;
     ASSERT_TRUE(first.ok());
