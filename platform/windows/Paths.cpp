@@ -12,6 +12,16 @@ namespace {
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The first entry of the folder at path,
+// or INVALID_HANDLE_VALUE when it cannot be listed.
+HANDLE startListing(const std::string &path, WIN32_FIND_DATAW &entry) {
+    if (path.empty()) return INVALID_HANDLE_VALUE;
+    std::wstring pattern = widen(path);
+    if (!isSeparator(pattern.back())) pattern += L'\\';
+    pattern += L'*';
+    return FindFirstFileW(pattern.c_str(), &entry);
+}
+
 } // namespace
 
 bool environmentValue(const char *name, std::string &value) {
@@ -49,12 +59,8 @@ std::string userDataFolder() {
 }
 
 bool canOpenFolder(const std::string &path) {
-    if (path.empty()) return false;
-    std::wstring pattern = widen(path);
-    if (!isSeparator(pattern.back())) pattern += L'\\';
-    pattern += L'*';
     WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
+    const HANDLE search = startListing(path, entry);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return true;
@@ -74,12 +80,8 @@ bool canReadFile(const std::string &path) {
 }
 
 bool listFolder(const std::string &path, std::vector<std::string> &names) {
-    if (path.empty()) return false;
-    std::wstring pattern = widen(path);
-    if (!isSeparator(pattern.back())) pattern += L'\\';
-    pattern += L'*';
     WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
+    const HANDLE search = startListing(path, entry);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
         const std::wstring name = entry.cFileName;
