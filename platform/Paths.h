@@ -12,13 +12,6 @@ extern const char kPathSeparator;
 
 // The value of an environment variable; false when it is unset or empty.
 bool environmentValue(const char *name, std::string &value);
-// The user's home folder ($HOME, else the password database; %USERPROFILE%
-// on Windows); empty when unknown.
-std::string homeFolder();
-// The per-user configuration folder: $XDG_CONFIG_HOME when it is an absolute
-// path, else ~/.config; empty when there is no home folder.  On Windows the
-// application-data folder (%APPDATA%).
-std::string userConfigFolder();
 // The per-user data folder used when %APPDATA% is not set: $XDG_DATA_HOME
 // when it is an absolute path, else ~/.local/share; empty when there is no
 // home folder.  On Windows "C:\Documents and Settings\<%USERNAME%>" +
@@ -33,8 +26,5 @@ bool canReadFile(const std::string &path);
 // Appends the names in folder (not "." or "..") in the order the file system
 // lists them; false when the folder cannot be opened.
 bool listFolder(const std::string &path, std::vector<std::string> &names);
-// Creates path and any missing parents with the given mode (ignored on
-// Windows); true when the folder exists afterwards.
-bool makeFolders(const std::string &path, unsigned mode);
 
 } // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/Paths.h"
+#include "platform/linux/HomeFolders.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 #include "platform/IniText.h"
 #include "platform/Paths.h"
 #include "platform/linux/FileStore.h"
+#include "platform/linux/HomeFolders.h"
 
 #include <charconv>
 

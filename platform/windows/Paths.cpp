@@ -41,17 +41,6 @@ bool environmentValue(const char *name, std::string &value) {
     return false;
 }
 
-std::string homeFolder() {
-    std::string home;
-    return environmentValue("USERPROFILE", home) ? home : std::string();
-}
-
-std::string userConfigFolder() {
-    std::string folder;
-    if (environmentValue("APPDATA", folder)) return folder;
-    return userDataFolder();
-}
-
 std::string userDataFolder() {
     std::string user;
     if (!environmentValue("USERNAME", user)) return std::string();
@@ -89,26 +78,6 @@ bool listFolder(const std::string &path, std::vector<std::string> &names) {
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return true;
-}
-
-bool makeFolders(const std::string &path, unsigned) {
-    if (path.empty()) return false;
-    const std::wstring wide = widen(path);
-    // Each prefix ending before a separator, skipping the drive ("C:") or the
-    // server and share of a network path, which cannot be created.
-    std::size_t start = 0;
-    if (wide.size() >= 2 && wide[1] == L':') start = 2;
-    if (wide.size() >= 2 && isSeparator(wide[0]) && isSeparator(wide[1])) {
-        start = wide.find_first_of(L"\\/", 2);
-        if (start != std::wstring::npos) start = wide.find_first_of(L"\\/", start + 1);
-        if (start == std::wstring::npos) return canOpenFolder(path);
-    }
-    for (std::size_t i = start + 1; i <= wide.size(); ++i) {
-        if (i < wide.size() && !isSeparator(wide[i])) continue;
-        const std::wstring prefix = wide.substr(0, i);
-        if (!CreateDirectoryW(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    }
-    return canOpenFolder(path);
 }
 
 } // namespace platform

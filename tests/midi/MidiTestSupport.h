@@ -15,6 +15,15 @@ namespace midi_test {
 
 using vsthost::Plugin;
 
+// A script that prints several values, nothing, and a value whose text is
+// not a string: what each system's debugger channel must receive.
+constexpr char kPrintScript[] = R"(
+print('text', 1, nil, true)
+print()
+local ok, err = pcall(print, setmetatable({}, {__tostring = function() return {} end}))
+log(err)
+)";
+
 class MidiScripts : public ::testing::Test {
 protected:
     MidiScripts();

@@ -24,12 +24,7 @@ TEST_F(MidiScripts, UnreadableScriptsAreSkipped) {
 }
 
 TEST_F(MidiScripts, PrintWritesToTheDebuggerChannel) {
-    writeScript("print.lua", R"(
-print('text', 1, nil, true)
-print()
-local ok, err = pcall(print, setmetatable({}, {__tostring = function() return {} end}))
-log(err)
-)");
+    writeScript("print.lua", kPrintScript);
     ::testing::internal::CaptureStderr();
     auto plugin = load();
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -85,12 +85,7 @@ TEST_F(MidiScripts, ScriptHeldOpenByAnotherProgramIsSkipped) {
 }
 
 TEST_F(MidiScripts, PrintWritesToTheDebuggerChannel) {
-    writeScript("print.lua", R"(
-print('text', 1, nil, true)
-print()
-local ok, err = pcall(print, setmetatable({}, {__tostring = function() return {} end}))
-log(err)
-)");
+    writeScript("print.lua", kPrintScript);
     DebugChannel channel;
     ASSERT_TRUE(channel.ready());
     ::testing::internal::CaptureStderr();
