@@ -20,6 +20,7 @@
 #include "murmelo/Version.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -163,7 +164,7 @@ public:
     // True only while a hover hit test runs: then named groups hit too.
     bool hoverTesting() const { return hoverTest; }
     bool hasWindow() const;
-    unsigned long windowId() const;
+    std::uintptr_t windowId() const;
 
     // ---- render statistics [any], for tests and benchmarks ----
     bool renderRunning() const;
@@ -228,6 +229,7 @@ private:
     UIElement *tracked = nullptr;
     unsigned trackedModifiers = 0;
     bool pointerGrabbed = false;
+    bool dispatching = false; // [ui] the arrival handler is running
     ModalInput *modal = nullptr;
     // The last press that may start a double click.  element is only
     // compared, never followed.

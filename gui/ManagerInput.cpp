@@ -50,7 +50,17 @@ bool Manager::createWindow() {
     }
     window = std::make_unique<platform::ChildWindow>();
     const auto parent = reinterpret_cast<std::uintptr_t>(owner.getSystemWindow());
-    return window->create(static_cast<unsigned long>(parent), windowWidth, windowHeight);
+    // Where the system delivers events by itself (Windows), they are handled
+    // as they come, as the idle would; a handler running already (a modal
+    // loop inside an element's action) leaves them for its own loop.
+    window->setArrivalHandler([this] {
+        if (dispatching) return;
+        dispatching = true;
+        dispatchWindowEvents();
+        flushParameterChanges();
+        dispatching = false;
+    });
+    return window->create(parent, windowWidth, windowHeight);
 }
 
 bool Manager::hasWindow() const { return window && window->exists(); }

@@ -15,7 +15,7 @@
 
 namespace QV {
 
-RenderThread::RenderThread(Manager &manager, const std::string &displayName, unsigned long window)
+RenderThread::RenderThread(Manager &manager, const std::string &displayName, std::uintptr_t window)
     : m(manager), displayName(displayName), window(window), lightTargetX(manager.width() / 2.0f),
       lightTargetY(manager.height() / 2.0f) {}
 

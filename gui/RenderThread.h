@@ -13,6 +13,7 @@
 #include "platform/Thread.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace QV {
@@ -22,7 +23,7 @@ class Manager;
 class RenderThread {
 public:
     // [ui]
-    RenderThread(Manager &manager, const std::string &displayName, unsigned long window);
+    RenderThread(Manager &manager, const std::string &displayName, std::uintptr_t window);
     ~RenderThread(); // stops
     // [ui] Stops the thread: the quit event, then a wait of up to 5000 ms.
     void stop();
@@ -68,7 +69,7 @@ private:
 
     Manager &m;
     std::string displayName;
-    unsigned long window;
+    std::uintptr_t window;
     platform::Thread thread;
     platform::AutoResetEvent quit, redrawLabels, stopped;
     std::atomic<bool> isRunning{false};

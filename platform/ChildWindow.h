@@ -1,13 +1,18 @@
 // The editor's own window inside the host's editor window, and its input.
 //
-// The window lives on a display connection of its own, so its events reach
-// us only when we read them (on the host's UI thread, when the editor
-// idles), whatever toolkit the host uses.  The window has an OpenGL-capable
+// Window handles are the system's (an X11 window id, an HWND) held in a
+// std::uintptr_t.  On X11 the window lives on a display connection of its
+// own, so its events reach us only when we read them (on the host's UI
+// thread, when the editor idles), whatever toolkit the host uses.  On
+// Windows the host's message loop delivers them to the window procedure,
+// which queues them and calls the arrival handler at once.  The window has an OpenGL-capable
 // visual (double buffer, RGBA, 24 colour bits, 16 depth bits) so a render
 // thread can draw into it through GLSurface.  Destroying the object destroys
 // the window and closes the connection: no event can arrive afterwards.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,12 +54,16 @@ public:
     // [ui] Creates the window at (0, 0) inside parent (an X11 window id) and
     // shows it.  Every failing step prints one "Error" line; the result says
     // whether a window exists.
-    bool create(unsigned long parent, int width, int height);
+    bool create(std::uintptr_t parent, int width, int height);
     bool exists() const;
-    unsigned long id() const;
+    std::uintptr_t id() const;
     // The display the window is on, for the render thread's own connection.
     std::string displayName() const;
 
+    // [ui] Called when events arrived without being asked for (Windows: from
+    // the window procedure, on the UI thread); the handler reads them with
+    // nextEvent.  Where events wait until read, it is never called.
+    void setArrivalHandler(std::function<void()> handler);
     // [ui] The next event of this window, without waiting; false when none
     // is pending.  Consecutive pointer motions are merged into the last.
     bool nextEvent(WindowEvent &event);

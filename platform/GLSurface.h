@@ -6,6 +6,7 @@
 // only the thread that called open may use the surface.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,7 +22,7 @@ public:
     // Connects to displayName, creates a context for window and makes it
     // current.  Every failing step prints one "Error" line and the next step
     // is still tried; the result says whether a current context exists.
-    bool open(const std::string &displayName, unsigned long window);
+    bool open(const std::string &displayName, std::uintptr_t window);
     bool makeCurrent();
     void releaseCurrent();
     void swapBuffers();

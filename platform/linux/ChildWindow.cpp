@@ -76,7 +76,7 @@ void ChildWindow::Impl::useGLVisual(int screen, Visual *&visual, int &depth, XSe
     XFree(info);
 }
 
-bool ChildWindow::create(unsigned long parent, int width, int height) {
+bool ChildWindow::create(std::uintptr_t parent, int width, int height) {
     if (impl->display) return impl->window != 0;
     impl->display = x11::openDisplay(nullptr);
     Display *display = impl->display;
@@ -85,7 +85,7 @@ bool ChildWindow::create(unsigned long parent, int width, int height) {
         return false;
     }
     XWindowAttributes parentAttributes;
-    if (!XGetWindowAttributes(display, parent, &parentAttributes) || x11::takeError(display)) {
+    if (!XGetWindowAttributes(display, static_cast<Window>(parent), &parentAttributes) || x11::takeError(display)) {
         reportError("the host's editor window does not exist");
         return false;
     }
@@ -97,8 +97,8 @@ bool ChildWindow::create(unsigned long parent, int width, int height) {
     Visual *visual = CopyFromParent;
     int depth = CopyFromParent;
     impl->useGLVisual(XScreenNumberOfScreen(parentAttributes.screen), visual, depth, attributes, valueMask);
-    impl->window = XCreateWindow(display, parent, 0, 0, width > 0 ? width : 1, height > 0 ? height : 1, 0, depth,
-                                 InputOutput, visual, valueMask, &attributes);
+    impl->window = XCreateWindow(display, static_cast<Window>(parent), 0, 0, width > 0 ? width : 1,
+                                 height > 0 ? height : 1, 0, depth, InputOutput, visual, valueMask, &attributes);
     XStoreName(display, impl->window, "Window");
     XMapWindow(display, impl->window);
     if (x11::takeError(display)) {
@@ -110,7 +110,8 @@ bool ChildWindow::create(unsigned long parent, int width, int height) {
 }
 
 bool ChildWindow::exists() const { return impl->window != 0; }
-unsigned long ChildWindow::id() const { return impl->window; }
+std::uintptr_t ChildWindow::id() const { return impl->window; }
+void ChildWindow::setArrivalHandler(std::function<void()>) {} // events wait for nextEvent
 std::string ChildWindow::displayName() const { return impl->display ? DisplayString(impl->display) : ""; }
 
 void ChildWindow::Impl::skipToLastMotion(XEvent &xe) {

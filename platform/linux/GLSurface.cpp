@@ -37,14 +37,14 @@ XVisualInfo *GLSurface::Impl::windowVisual() {
     return info; // still try: a context may work single-buffered
 }
 
-bool GLSurface::open(const std::string &displayName, unsigned long window) {
+bool GLSurface::open(const std::string &displayName, std::uintptr_t window) {
     close();
     impl->display = x11::openDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (!impl->display) {
         reportError("cannot open the X display for rendering");
         return false;
     }
-    impl->window = window;
+    impl->window = static_cast<Window>(window);
     XVisualInfo *info = impl->windowVisual();
     if (info) {
         impl->context = glXCreateContext(impl->display, info, nullptr, True);
