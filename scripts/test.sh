@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 export LIBGL_ALWAYS_SOFTWARE=1
 status=0
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir build --output-on-failure -j2 "$@" || status=1
-ctest --test-dir build-w64 --output-on-failure -j2 "$@" || status=1
+# The editor tests under wine draw on the virtual X server too.
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir build-w64 --output-on-failure -j2 "$@" || status=1
 ctest --test-dir build-w32 --output-on-failure -j2 "$@" || status=1
 exit $status

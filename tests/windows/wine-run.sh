@@ -11,13 +11,16 @@
 # it: a server kept for the whole run would keep wine's own background
 # processes alive, and they hold the test's output pipes, so CTest would
 # wait for ever.  Nothing may wait for a person: no display (so no window
-# or message box can open), no offer to install Mono or Gecko, no debug
-# chatter.
-# Environment: MURMELO_WINEPREFIX (default: $TMPDIR/murmelo-wine-$UID).
+# or message box can open) unless the program is one that drives windows
+# itself, no offer to install Mono or Gecko, no debug chatter.
+# Environment: MURMELO_WINEPREFIX (default: $TMPDIR/murmelo-wine-$UID);
+# MURMELO_WINE_DISPLAY=1 keeps $DISPLAY (a virtual X server of the test run)
+# for programs that open windows and read their pixels.
 set -euo pipefail
 export WINEPREFIX=${MURMELO_WINEPREFIX:-${TMPDIR:-/tmp}/murmelo-wine-$(id -u)}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+[ "${MURMELO_WINE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ] || unset DISPLAY
 loader=/usr/lib/wine/wine64
 
 if [ ! -x "$loader" ]; then
