@@ -8,7 +8,6 @@
 #include "gui/TextField.h"
 #include "gui/ZephKnob.h"
 
-#include <X11/keysym.h>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -18,7 +17,7 @@ namespace {
 
 class EditorInput : public testing::Test {
 protected:
-    void SetUp() override { e = std::make_unique<OpenEditor>(x); }
+    void SetUp() override { e = std::make_unique<OpenEditor>(screen); }
     // The standard tree, opened.
     void open() {
         t = &e->buildStandardTree();
@@ -31,7 +30,7 @@ protected:
         e->effect.clearCalls();
     }
 
-    XHost x;
+    HostScreen screen;
     std::unique_ptr<OpenEditor> e;
     StandardTree *t = nullptr;
 };
@@ -54,9 +53,9 @@ TEST_F(EditorInput, ShiftDragsATenthAsFast) {
     open();
     hostSets(1, 0.2f);
     const QV::Point c = OpenEditor::centreOf(*t->effectKnob);
-    x.key(XK_Shift_L, true);
+    screen.key(kKeyShift, true);
     e->drag(c.x, c.y, c.x, c.y + 40);
-    x.key(XK_Shift_L, false);
+    screen.key(kKeyShift, false);
     EXPECT_NEAR(e->effect.normalised(1), 0.2f + 40 * 0.0005f, 0.001f);
 }
 
@@ -74,9 +73,9 @@ TEST_F(EditorInput, ControlSnapsToWholeValues) {
     open();
     hostSets(7, 1.3f / 4); // Shape, 0..4
     const QV::Point c = OpenEditor::centreOf(*t->shapeKnob);
-    x.key(XK_Control_L, true);
+    screen.key(kKeyControl, true);
     e->drag(c.x, c.y, c.x, c.y + 30);
-    x.key(XK_Control_L, false);
+    screen.key(kKeyControl, false);
     EXPECT_FLOAT_EQ(e->effect.real(7), 2.0f) << "1.3 + 30 * 0.005 * 4 = 1.9, snapped to 2";
 }
 
@@ -84,7 +83,7 @@ TEST_F(EditorInput, ControlDragsAHertzKnobInWholeHertz) {
     open();
     hostSets(3, 0.5f); // Speed (fine), 0.5..20 Hz on a logarithmic scale
     const QV::Point c = OpenEditor::centreOf(*t->speedKnob);
-    x.key(XK_Control_L, true);
+    screen.key(kKeyControl, true);
     e->press(c.x, c.y);
     for (int dy : {15, 30, 45, 60}) {
         e->moveTo(c.x, c.y + dy);
@@ -92,7 +91,7 @@ TEST_F(EditorInput, ControlDragsAHertzKnobInWholeHertz) {
         EXPECT_FLOAT_EQ(hz, std::floor(murmelo::toRealValue(3, 0.5f + dy * 0.005f) + 0.5f)) << "dy " << dy;
     }
     e->release();
-    x.key(XK_Control_L, false);
+    screen.key(kKeyControl, false);
 }
 
 TEST_F(EditorInput, DoubleClickResetsToTheDefaultLikeAltClick) {
@@ -122,12 +121,12 @@ TEST_F(EditorInput, AltResetsToTheDefaultAndTheDragStartsThere) {
     open();
     hostSets(0, 0.6f); // Dry Level, default 0
     const QV::Point c = OpenEditor::centreOf(*t->dryKnob);
-    x.key(XK_Alt_L, true);
+    screen.key(kKeyAlt, true);
     e->press(c.x, c.y);
     EXPECT_FLOAT_EQ(e->effect.real(0), 0.0f);
     e->moveTo(c.x, c.y + 20);
     e->release();
-    x.key(XK_Alt_L, false);
+    screen.key(kKeyAlt, false);
     EXPECT_NEAR(e->effect.real(0), 0.1f, 0.006f);
     EXPECT_EQ(e->effect.gestures(), "A0 B0 A0 E0");
 }
@@ -161,11 +160,11 @@ TEST_F(EditorInput, TypingANumberIntoAFieldSetsTheParameter) {
     e->release();
     EXPECT_EQ(e->manager->focusedField(), t->speedField);
     e->effect.clearCalls();
-    for (unsigned long key : {XK_1, XK_2, XK_period, XK_5})
+    for (Key key : {'1', '2', '.', '5'})
         e->typeKey(key);
     EXPECT_EQ(t->speedField->typedText(), "12.5");
     EXPECT_TRUE(t->speedField->isEditing());
-    e->typeKey(XK_Return);
+    e->typeKey(kKeyReturn);
     EXPECT_FLOAT_EQ(e->effect.real(3), 12.5f);
     EXPECT_EQ(e->effect.gestures(), "B3 A3 E3");
     EXPECT_FALSE(t->speedField->isEditing());
@@ -173,23 +172,23 @@ TEST_F(EditorInput, TypingANumberIntoAFieldSetsTheParameter) {
 
 TEST_F(EditorInput, ATypedNumberBeyondTheRangeStoresTheNearestEnd) {
     open();
-    auto typeInto = [&](QV::TextField *field, std::initializer_list<unsigned long> keys) {
+    auto typeInto = [&](QV::TextField *field, std::initializer_list<Key> keys) {
         const QV::Point c = OpenEditor::centreOf(*field);
         e->press(c.x, c.y + 5);
         e->release();
         e->effect.clearCalls();
-        for (unsigned long key : keys)
+        for (Key key : keys)
             e->typeKey(key);
-        e->typeKey(XK_Return);
+        e->typeKey(kKeyReturn);
     };
-    typeInto(t->effectField, {XK_5, XK_0, XK_0}); // Effect Level, 0..1
+    typeInto(t->effectField, {'5', '0', '0'}); // Effect Level, 0..1
     EXPECT_FLOAT_EQ(e->effect.real(1), 1.f);
     EXPECT_EQ(e->effect.gestures(), "B1 A1 E1");
     for (const HostCall &call : e->effect.calls())
         EXPECT_TRUE(call.opcode != vst2::audioMasterAutomate || call.opt == 1.f) << "the host hears 1, not 500";
-    typeInto(t->plainField, {XK_minus, XK_5}); // Depth (fine), 0..10
+    typeInto(t->plainField, {'-', '5'}); // Depth (fine), 0..10
     EXPECT_FLOAT_EQ(e->effect.real(5), 0.f);
-    typeInto(t->speedField, {XK_9, XK_9}); // Speed (fine), 0.5..20 Hz
+    typeInto(t->speedField, {'9', '9'}); // Speed (fine), 0.5..20 Hz
     EXPECT_FLOAT_EQ(e->effect.real(3), 20.f);
     EXPECT_FLOAT_EQ(e->effect.normalised(3), 1.f);
 }
@@ -203,7 +202,7 @@ TEST_F(EditorInput, ClosingTheEditorMidDragEndsTheHostsGesture) {
     ASSERT_TRUE(e->manager->isTracking());
     EXPECT_EQ(e->effect.gestures(), "B1 A1");
     e->close();
-    x.button(1, false);
+    screen.button(1, false);
     EXPECT_EQ(e->effect.gestures(), "B1 A1 E1");
 }
 
@@ -212,9 +211,9 @@ TEST_F(EditorInput, LosingTheKeyboardFocusEndsEditing) {
     const QV::Point c = OpenEditor::centreOf(*t->plainField);
     e->press(c.x, c.y);
     e->release();
-    e->typeKey(XK_7);
+    e->typeKey('7');
     ASSERT_TRUE(t->plainField->isEditing());
-    x.focusWindow(e->hostWindow);
+    screen.focusWindow(e->hostWindow);
     e->pump();
     EXPECT_FALSE(t->plainField->isEditing());
     EXPECT_EQ(e->manager->focusedField(), nullptr);
@@ -227,12 +226,12 @@ TEST_F(EditorInput, AModifierChangeMidDragRestartsTheDrag) {
     e->press(c.x, c.y);
     e->moveTo(c.x, c.y + 20);
     EXPECT_NEAR(e->effect.normalised(1), 0.3f, 0.006f);
-    x.key(XK_Shift_L, true);
+    screen.key(kKeyShift, true);
     e->moveTo(c.x, c.y + 40); // restarts here: no jump
     EXPECT_NEAR(e->effect.normalised(1), 0.3f, 0.006f);
     e->moveTo(c.x, c.y + 60); // now fine: 20 * 0.0005
     e->release();
-    x.key(XK_Shift_L, false);
+    screen.key(kKeyShift, false);
     EXPECT_NEAR(e->effect.normalised(1), 0.31f, 0.006f);
     EXPECT_EQ(e->effect.gestures(), "B1 A1 E1 B1 A1 E1");
 }
@@ -280,7 +279,7 @@ TEST_F(EditorInput, HoveringANamedGroupAwayFromItsControlsLightsItsOutline) {
     const Rgb lit = blend(active.r, active.g, active.b, active.a, rgb(0.5f, 0.1f, 0.1f));
     bool found = false;
     for (int dx = -1; dx <= 1; ++dx)
-        found |= near(image.at(int(g.minX) + dx, int(g.centreY()) + 10), lit, 10);
+        found |= nearColour(image.at(int(g.minX) + dx, int(g.centreY()) + 10), lit, 10);
     EXPECT_TRUE(found) << "the outline shows the active colour";
     // Onto a knob inside: the knob is hovered, the group stays lit.
     const QV::Point k = OpenEditor::centreOf(*t->speedKnob);

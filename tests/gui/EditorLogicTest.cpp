@@ -16,6 +16,7 @@
 #include "platform/FontLookup.h"
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -29,8 +30,7 @@ namespace {
 
 // A manager for the real effect, with no window.
 struct Headless {
-    TempDir config;
-    ScopedEnv configEnv{"XDG_CONFIG_HOME", config.path()};
+    PrivateSettings settings;
     TestEffect effect;
     vst2::AEffEditor editor{&effect};
     QV::Manager manager{editor};
@@ -125,8 +125,7 @@ TEST(Hints, DefaultsThenNewTextsGetLowerIdentifiers) {
 }
 
 TEST(Manager, ConstructionReadsTheFloatingTooltipPreference) {
-    TempDir config;
-    ScopedEnv env("XDG_CONFIG_HOME", config.path());
+    PrivateSettings settings;
     TestEffect effect;
     vst2::AEffEditor editor(&effect);
     ASSERT_TRUE(murmelo::writeSettingInt(murmelo::kSettingFloatingTooltip, 1));
@@ -332,15 +331,16 @@ TEST(TextEntry, ValueTextsUseTheFormatOrTheDisplayTextCutToSixteen) {
 TEST(Fonts, LookupOrder) {
     EXPECT_EQ(QV::resolveFontName(""), "");
     const std::string liberation = platform::findFontFile("arial.ttf");
-    ASSERT_NE(liberation, "") << "fontconfig maps Arial to an installed stand-in (fonts-liberation)";
+    ASSERT_NE(liberation, "") << "Arial or an installed stand-in (fonts-liberation through fontconfig)";
     EXPECT_EQ(QV::resolveFontName(liberation), liberation) << "a readable path is used as it is";
     EXPECT_EQ(platform::findFontFile("nosuchfamily.ttf"), "") << "a generic fallback does not count";
     EXPECT_EQ(platform::fontFamilyOf("C:\\fonts\\tahoma.ttf"), "tahoma");
     TempDir windir;
-    ASSERT_EQ(std::system(
-                  ("mkdir " + windir.file("fonts") + " && cp '" + liberation + "' " + windir.file("fonts/special.ttf"))
-                      .c_str()),
-              0);
+    testing_support::makeFolders(windir.file("fonts"));
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::copy_file(std::filesystem::u8path(liberation),
+                                           std::filesystem::u8path(windir.file("fonts/special.ttf")), error))
+        << error.message();
     {
         ScopedEnv env("WINDIR", windir.path());
         EXPECT_EQ(QV::resolveFontName("special.ttf"), windir.file("fonts/special.ttf"));

@@ -37,22 +37,22 @@ Rgb alongPointer(const Image &image, const KnobGeometry &k, double degrees) {
 bool colourNear(const Image &image, int x, int y, Rgb colour, int tolerance) {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
-            if (near(image.at(x + dx, y + dy), colour, tolerance)) return true;
+            if (nearColour(image.at(x + dx, y + dy), colour, tolerance)) return true;
     return false;
 }
 
 class EditorPixels : public testing::Test {
 protected:
-    XHost x;
+    HostScreen screen;
 };
 
 TEST_F(EditorPixels, BackgroundGroupOutlineAndLabelsShow) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const Image image = e.grab();
-    EXPECT_TRUE(near(image.at(300, 60), kBackground, 3)) << "an empty spot shows the background colour";
-    EXPECT_TRUE(near(image.at(505, 5), kBackground, 3));
+    EXPECT_TRUE(nearColour(image.at(300, 60), kBackground, 3)) << "an empty spot shows the background colour";
+    EXPECT_TRUE(nearColour(image.at(505, 5), kBackground, 3));
 
     // The named group's outline: the inactive colour blended over the background.
     const QV::Box g = t.speedGroup->windowBounds();
@@ -70,11 +70,11 @@ TEST_F(EditorPixels, BackgroundGroupOutlineAndLabelsShow) {
               0);
     // The field itself: its light fill.
     const QV::Box s = t.speedField->windowBounds();
-    EXPECT_TRUE(near(image.at(int(s.minX) + 2, int(s.maxY) - 2), rgb(0.8f, 0.8f, 0.85f), 4));
+    EXPECT_TRUE(nearColour(image.at(int(s.minX) + 2, int(s.maxY) - 2), rgb(0.8f, 0.8f, 0.85f), 4));
 }
 
 TEST_F(EditorPixels, KnobPointerFollowsTheValue) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const KnobGeometry k = geometryOf(*t.speedKnob);
@@ -88,9 +88,9 @@ TEST_F(EditorPixels, KnobPointerFollowsTheValue) {
         for (int j = 0; j < 3; ++j) {
             const Rgb pixel = alongPointer(image, k, angles[j]);
             if (i == j)
-                EXPECT_FALSE(near(pixel, kBackground, 30)) << "value " << 0.5 * i << ": pointer at " << angles[j];
+                EXPECT_FALSE(nearColour(pixel, kBackground, 30)) << "value " << 0.5 * i << ": pointer at " << angles[j];
             else
-                EXPECT_TRUE(near(pixel, kBackground, 12)) << "value " << 0.5 * i << ": nothing at " << angles[j];
+                EXPECT_TRUE(nearColour(pixel, kBackground, 12)) << "value " << 0.5 * i << ": nothing at " << angles[j];
         }
     }
     EXPECT_NEAR(t.renderer->angle(t.speedKnob->rendererEntry()), 2.356194f, 1e-5f);
@@ -99,7 +99,7 @@ TEST_F(EditorPixels, KnobPointerFollowsTheValue) {
 TEST_F(EditorPixels, KnobColoursFollowTheUnitCode) {
     // Unlit, the centre of a knob shows exactly its colour.
     testing_support::ScopedEnv disable("MURMELO_GL_DISABLE", "arbvp");
-    OpenEditor e(x);
+    OpenEditor e(screen);
     const int units[5] = {murmelo::kUnitBoolean, murmelo::kUnitMilliseconds, 11, 14, 10};
     for (int k = 0; k < 5; ++k)
         e.manager->adjustParameter(9 + k)->unit = units[k];
@@ -111,16 +111,16 @@ TEST_F(EditorPixels, KnobColoursFollowTheUnitCode) {
                              rgb(0.0f, 0.5f, 1.0f)};
     for (int k = 0; k < 5; ++k) {
         const KnobGeometry g = geometryOf(*t.unitKnobs[k]);
-        EXPECT_TRUE(near(image.at(int(g.cx), int(g.cy)), expected[k], 8)) << "unit " << units[k];
+        EXPECT_TRUE(nearColour(image.at(int(g.cx), int(g.cy)), expected[k], 8)) << "unit " << units[k];
     }
     EXPECT_TRUE(t.unitKnobs[4]->isStepped()) << "relative semitones step the knob";
     const KnobGeometry hertz = geometryOf(*t.speedKnob), other = geometryOf(*t.effectKnob);
-    EXPECT_TRUE(near(image.at(int(hertz.cx), int(hertz.cy)), rgb(0.2f, 0.7f, 0.9f), 8));
-    EXPECT_TRUE(near(image.at(int(other.cx), int(other.cy)), rgb(1.0f, 0.6f, 0.0f), 8));
+    EXPECT_TRUE(nearColour(image.at(int(hertz.cx), int(hertz.cy)), rgb(0.2f, 0.7f, 0.9f), 8));
+    EXPECT_TRUE(nearColour(image.at(int(other.cx), int(other.cy)), rgb(1.0f, 0.6f, 0.0f), 8));
 }
 
 TEST_F(EditorPixels, LitKnobsKeepTheirHue) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     testing::internal::CaptureStdout();
     ASSERT_TRUE(e.open());
@@ -136,7 +136,7 @@ TEST_F(EditorPixels, LitKnobsKeepTheirHue) {
 }
 
 TEST_F(EditorPixels, BannerShowsTheHoveredParameter) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const int infoX = OpenEditor::kWidth / 2 + 15;
@@ -167,7 +167,7 @@ TEST_F(EditorPixels, BannerShowsTheHoveredParameter) {
 namespace {
 
 TEST_F(EditorPixels, HiddenGroupsVanishWithTheirKnobsAndFields) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const QV::Box g = t.speedGroup->windowBounds();
@@ -187,7 +187,7 @@ TEST_F(EditorPixels, HiddenGroupsVanishWithTheirKnobsAndFields) {
 }
 
 TEST_F(EditorPixels, TheInfoDisplayShowsTheLiveValues) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const Image before = e.grab();
@@ -198,7 +198,7 @@ TEST_F(EditorPixels, TheInfoDisplayShowsTheLiveValues) {
     int changedSpeed = 0, changedDepth = 0;
     for (int y = 200; y < 220; ++y)
         for (int x0 = 20; x0 < 300; ++x0) {
-            const bool changed = !near(before.at(x0, y), after.at(x0, y), 20);
+            const bool changed = !nearColour(before.at(x0, y), after.at(x0, y), 20);
             (x0 < 185 ? changedSpeed : changedDepth) += changed;
         }
     EXPECT_GT(changedSpeed, 10) << "\"Speed: 12.3456Hz\"";
@@ -212,7 +212,7 @@ namespace {
 // The second light hovers over the control under the pointer: a knob is
 // brighter while it is hovered than while the pointer is far away.
 TEST_F(EditorPixels, TheLightFollowsTheHoveredControl) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     const QV::Point knob = OpenEditor::centreOf(*t.effectKnob), far = OpenEditor::centreOf(*t.prefsButton);

@@ -28,7 +28,7 @@ const Rgb kBackground = rgb(0.5f, 0.1f, 0.1f);
 
 class EditorRender : public testing::Test {
 protected:
-    XHost x;
+    HostScreen screen;
 };
 
 void writeRgbaPng(const std::string &path, int width, int height) {
@@ -51,7 +51,7 @@ TEST_F(EditorRender, TexturesLoadOnlyWhenPowerOfTwoRgba) {
     TempDir dir;
     writeRgbaPng(dir.file("good.png"), 128, 64);
     writeRgbaPng(dir.file("odd.png"), 100, 64);
-    OpenEditor e(x);
+    OpenEditor e(screen);
     e.buildStandardTree();
     QV::TextureRecord *good = e.manager->addTexture(dir.file("good.png"));
     QV::TextureRecord *odd = e.manager->addTexture(dir.file("odd.png"));
@@ -74,16 +74,16 @@ int labelInk(OpenEditor &e, const StandardTree &t) {
 
 TEST_F(EditorRender, LabelsShowWithoutFramebufferObjects) {
     testing_support::ScopedEnv disable("MURMELO_GL_DISABLE", "fbo");
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     EXPECT_FALSE(e.manager->labelsUseFramebuffer());
     EXPECT_GT(labelInk(e, t), 8);
-    EXPECT_TRUE(near(e.grab().at(300, 60), kBackground, 3));
+    EXPECT_TRUE(nearColour(e.grab().at(300, 60), kBackground, 3));
 }
 
 TEST_F(EditorRender, TheLabelLayerIsRedrawnOnRequest) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     EXPECT_TRUE(e.manager->labelsUseFramebuffer());
@@ -99,7 +99,7 @@ TEST_F(EditorRender, TheLabelLayerIsRedrawnOnRequest) {
 }
 
 TEST_F(EditorRender, WithoutAMainFontTheRestStillDraws) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     e.manager->setMainFont(nullptr);
     ASSERT_TRUE(e.open());
@@ -111,19 +111,19 @@ TEST_F(EditorRender, WithoutAMainFontTheRestStillDraws) {
               0)
         << "no caption on the button";
     const QV::Point k = OpenEditor::centreOf(*t.speedKnob);
-    EXPECT_FALSE(near(image.at(int(k.x), int(k.y)), kBackground, 30)) << "the knobs are drawn";
+    EXPECT_FALSE(nearColour(image.at(int(k.x), int(k.y)), kBackground, 30)) << "the knobs are drawn";
 }
 
 TEST_F(EditorRender, TwoEditorsInOneProcess) {
-    OpenEditor first(x), second(x, OpenEditor::kWidth, OpenEditor::kHeight, 600, 300);
+    OpenEditor first(screen), second(screen, OpenEditor::kWidth, OpenEditor::kHeight, 600, 300);
     StandardTree &t1 = first.buildStandardTree();
     StandardTree &t2 = second.buildStandardTree();
     second.manager->setBackgroundColour(0.1f, 0.3f, 0.5f);
     ASSERT_TRUE(first.open());
     ASSERT_TRUE(second.open());
     ASSERT_TRUE(first.waitFrames(3));
-    EXPECT_TRUE(near(first.grab().at(300, 60), kBackground, 3));
-    EXPECT_TRUE(near(second.grab().at(300, 60), rgb(0.1f, 0.3f, 0.5f), 3));
+    EXPECT_TRUE(nearColour(first.grab().at(300, 60), kBackground, 3));
+    EXPECT_TRUE(nearColour(second.grab().at(300, 60), rgb(0.1f, 0.3f, 0.5f), 3));
     EXPECT_GT(labelInk(first, t1), 8);
     EXPECT_GT(labelInk(second, t2), 8);
     // Input reaches only the editor under the pointer.
@@ -137,21 +137,21 @@ TEST_F(EditorRender, TwoEditorsInOneProcess) {
     // Closing one leaves the other running.
     first.close();
     ASSERT_TRUE(second.waitFrames(3));
-    EXPECT_TRUE(near(second.grab().at(300, 60), rgb(0.1f, 0.3f, 0.5f), 3));
+    EXPECT_TRUE(nearColour(second.grab().at(300, 60), rgb(0.1f, 0.3f, 0.5f), 3));
 }
 
 TEST_F(EditorRender, TheHostDestroyingItsWindowFirstDoesNotHurt) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     e.buildStandardTree();
     ASSERT_TRUE(e.open());
-    x.destroyWindow(e.hostWindow);
+    screen.destroyWindow(e.hostWindow);
     e.pump(150);
     EXPECT_FALSE(e.manager->hasWindow());
     e.close();
 }
 
 TEST_F(EditorRender, SetUpFailuresAreReportedAndSurvived) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     e.buildStandardTree();
     e.hostWindow = 0x3fffff; // no such window
     testing::internal::CaptureStderr();
@@ -163,7 +163,7 @@ TEST_F(EditorRender, SetUpFailuresAreReportedAndSurvived) {
 }
 
 TEST_F(EditorRender, ASecondRenderTaskIsRefused) {
-    OpenEditor e(x);
+    OpenEditor e(screen);
     e.buildStandardTree();
     ASSERT_TRUE(e.open());
     testing::internal::CaptureStdout();
@@ -219,7 +219,7 @@ TEST_F(EditorRender, ThePrintableGlyphsDrawCorrectlyAtTheLayoutSizes) {
     const std::string files[2] = {platform::findFontFile("arial.ttf"), platform::findFontFile("DejaVu Sans")};
     ASSERT_NE(files[0], "");
     ASSERT_NE(files[1], "");
-    OpenEditor e(x, GlyphSheet::kColumns * GlyphSheet::kCell, 4 * GlyphSheet::kCell);
+    OpenEditor e(screen, GlyphSheet::kColumns * GlyphSheet::kCell, 4 * GlyphSheet::kCell);
     e.manager->setBackgroundColour(0, 0, 0);
     auto *sheet = new GlyphSheet(*e.manager);
     e.manager->rootGroup().add(sheet);

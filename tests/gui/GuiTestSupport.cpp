@@ -10,15 +10,9 @@
 #include "gui/ZephKnob.h"
 #include "gui/ZephKnobRenderer.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
-#include <png.h>
 #include <thread>
 
 namespace guitest {
@@ -104,168 +98,13 @@ void TestEffect::notifyEditor(int index, float realValue) {
     if (QV::Manager *m = manager.load()) m->queueParameterChange(index, realValue);
 }
 
-// ---- pixels ----
-
-Rgb Image::at(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return {-1, -1, -1};
-    const std::size_t i = (std::size_t(height - 1 - y) * width + x) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-}
-
-int Image::countDifferent(int x0, int y0, int x1, int y1, Rgb colour, int tolerance) const {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            n += !near(at(x, y), colour, tolerance);
-    return n;
-}
-
-bool Image::savePng(const std::string &path) const {
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    bool ok = false;
-    if (png && info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; ++y)
-            png_write_row(png, &rgb[std::size_t(y) * width * 3]);
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return ok;
-}
-
-bool near(Rgb a, Rgb b, int t) {
-    return std::abs(a.r - b.r) <= t && std::abs(a.g - b.g) <= t && std::abs(a.b - b.b) <= t;
-}
-
-Rgb rgb(float r, float g, float b) { return {int(r * 255 + 0.5f), int(g * 255 + 0.5f), int(b * 255 + 0.5f)}; }
-
-Rgb blend(float r, float g, float b, float a, Rgb u) {
-    return {int(r * 255 * a + u.r * (1 - a) + 0.5f), int(g * 255 * a + u.g * (1 - a) + 0.5f),
-            int(b * 255 * a + u.b * (1 - a) + 0.5f)};
-}
-
-std::string currentTestName() {
-    const auto *info = testing::UnitTest::GetInstance()->current_test_info();
-    return info ? std::string(info->test_suite_name()) + "." + info->name() : "unknown";
-}
-
-std::string saveArtefact(const Image &image, const std::string &name) {
-    const std::string dir = MURMELO_ARTEFACT_DIR;
-    std::error_code ignored;
-    std::filesystem::create_directories(dir, ignored);
-    std::string file = name;
-    for (char &c : file)
-        if (c == '/' || c == ' ') c = '_';
-    const std::string path = dir + "/" + file + ".png";
-    image.savePng(path);
-    return path;
-}
-
-// ---- XHost ----
-
-XHost::XHost() {
-    // The server may be resetting after the last client of an earlier test
-    // left; give it a moment.
-    for (int attempt = 0; attempt < 50 && !dpy; ++attempt) {
-        dpy = XOpenDisplay(nullptr);
-        if (!dpy) sleepMs(40);
-    }
-    if (!dpy) ADD_FAILURE() << "these tests need an X display: run them under xvfb-run";
-}
-
-XHost::~XHost() {
-    if (!dpy) return;
-    for (unsigned long w : windows)
-        XDestroyWindow(dpy, w);
-    XCloseDisplay(dpy);
-}
-
-unsigned long XHost::createWindow(int width, int height, int x, int y) {
-    if (!dpy) return 0;
-    XSetWindowAttributes a{};
-    a.background_pixel = BlackPixel(dpy, DefaultScreen(dpy));
-    a.event_mask = StructureNotifyMask;
-    Window w = XCreateWindow(dpy, DefaultRootWindow(dpy), x, y, unsigned(width), unsigned(height), 0, CopyFromParent,
-                             InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &a);
-    XMapWindow(dpy, w);
-    XEvent e;
-    do
-        XWindowEvent(dpy, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-    windows.push_back(w);
-    return w;
-}
-
-void XHost::destroyWindow(unsigned long window) {
-    XDestroyWindow(dpy, window);
-    XSync(dpy, False);
-    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
-}
-
-Image XHost::grab(unsigned long window, int width, int height) {
-    Image image;
-    XSync(dpy, False);
-    XImage *xi = XGetImage(dpy, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (!xi) return image;
-    image.width = width;
-    image.height = height;
-    image.rgb.resize(std::size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const unsigned long p = XGetPixel(xi, x, y);
-            std::uint8_t *out = &image.rgb[(std::size_t(y) * width + x) * 3];
-            out[0] = std::uint8_t((p & xi->red_mask) >> 16);
-            out[1] = std::uint8_t((p & xi->green_mask) >> 8);
-            out[2] = std::uint8_t(p & xi->blue_mask);
-        }
-    XDestroyImage(xi);
-    return image;
-}
-
-void XHost::moveTo(unsigned long window, int height, float x, float y) {
-    int rootX = 0, rootY = 0;
-    Window child;
-    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
-    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), rootX + int(x), rootY + (height - int(y)), CurrentTime);
-    XFlush(dpy);
-}
-
-void XHost::button(int number, bool down) {
-    XTestFakeButtonEvent(dpy, unsigned(number), down, CurrentTime);
-    XFlush(dpy);
-}
-
-void XHost::key(unsigned long keysym, bool down) {
-    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, keysym), down, CurrentTime);
-    XFlush(dpy);
-}
-
-void XHost::typeKey(unsigned long keysym) {
-    key(keysym, true);
-    key(keysym, false);
-}
-
-void XHost::focusWindow(unsigned long window) {
-    XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
-    XSync(dpy, False);
-}
-
-void XHost::sync() { XSync(dpy, False); }
-
 std::unique_ptr<QV::Font> testFont(int size) { return QV::loadFont({{"arial.ttf", size}}); }
 
 // ---- OpenEditor ----
 
-OpenEditor::OpenEditor(XHost &x, int width, int height, int windowX, int windowY)
-    : x(x), editor(&effect), hostWindow(x.createWindow(width, height, windowX, windowY)), width(width), height(height) {
+OpenEditor::OpenEditor(HostScreen &screen, int width, int height, int windowX, int windowY)
+    : screen(screen), editor(&effect), hostWindow(screen.createWindow(width, height, windowX, windowY)), width(width),
+      height(height) {
     manager = std::make_unique<QV::Manager>(editor);
     manager->setSize(width, height);
     manager->loadDefaultHints();
@@ -344,9 +183,11 @@ void OpenEditor::close() {
 void OpenEditor::pump(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     do {
+        screen.dispatch();
         manager->idle();
         sleepMs(2);
     } while (std::chrono::steady_clock::now() < end);
+    screen.dispatch();
     manager->idle();
 }
 
@@ -359,30 +200,31 @@ bool OpenEditor::pumpUntil(const std::function<bool()> &predicate, int timeoutMs
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!predicate()) {
         if (std::chrono::steady_clock::now() > end) return false;
+        screen.dispatch();
         manager->idle();
         sleepMs(2);
     }
     return true;
 }
 
-Image OpenEditor::grab() { return x.grab(manager->windowId(), width, height); }
+Image OpenEditor::grab() { return screen.grab(manager->windowId(), width, height); }
 
 void OpenEditor::moveTo(float px, float py) {
-    x.moveTo(hostWindow, height, px, py);
-    x.sync();
+    screen.moveTo(hostWindow, height, px, py);
+    screen.sync();
     pump();
 }
 
 void OpenEditor::press(float px, float py, int button) {
     moveTo(px, py);
-    x.button(button, true);
-    x.sync();
+    screen.button(button, true);
+    screen.sync();
     pump();
 }
 
 void OpenEditor::release(int button) {
-    x.button(button, false);
-    x.sync();
+    screen.button(button, false);
+    screen.sync();
     pump();
 }
 
@@ -392,9 +234,9 @@ void OpenEditor::drag(float x0, float y0, float x1, float y1, int button) {
     release(button);
 }
 
-void OpenEditor::typeKey(unsigned long keysym) {
-    x.typeKey(keysym);
-    x.sync();
+void OpenEditor::typeKey(Key key) {
+    screen.typeKey(key);
+    screen.sync();
     pump(20);
 }
 

@@ -1,12 +1,14 @@
 // What the editor tests need: the real effect with a host that records its
-// calls, an X connection playing the host (a top-level window as the host's
-// editor window, XTest input, pixels read back from the screen), and a
-// manager with a C++ element tree opened in that window.
+// calls, the screen playing the host (a top-level window as the host's
+// editor window, the system's input, pixels read back: HostScreen.h), the
+// user's settings kept out of the way, and a manager with a C++ element
+// tree opened in that window.
 #pragma once
 
 #include "core/QrvMurmelo.h"
 #include "gui/Manager.h"
 #include "gui/UIElement.h"
+#include "tests/gui/HostScreen.h"
 #include "tests/support/TestSupport.h"
 #include "vst2/AudioEffect.h"
 
@@ -17,8 +19,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-struct _XDisplay; // Xlib's Display, kept out of the tests (its macros clash)
 
 namespace QV {
 class Button;
@@ -68,47 +68,21 @@ private:
     std::vector<HostCall> log;
 };
 
-struct Rgb {
-    int r, g, b;
-};
-
-// A screenshot; pixels addressed with the window's own bottom-left origin.
-struct Image {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-    Rgb at(int x, int y) const;
-    bool savePng(const std::string &path) const;
-    // Pixels in [x0, x1) x [y0, y1) farther than tolerance (per channel) from colour.
-    int countDifferent(int x0, int y0, int x1, int y1, Rgb colour, int tolerance = 12) const;
-};
-
-bool near(Rgb a, Rgb b, int tolerance = 6);
-Rgb rgb(float r, float g, float b);
-// a over b with a's alpha.
-Rgb blend(float r, float g, float b, float a, Rgb under);
-
-// The test's own connection to the X server: host windows, input, pixels.
-class XHost {
+// Settings of the test's own while it lives, so the user's preferences
+// neither reach the test nor are changed by it.  Linux: a fresh
+// configuration folder (XDG_CONFIG_HOME).  Windows: the settings key's
+// values are saved and removed, and put back when it ends (tests that use it
+// take turns with everything else that touches that key).
+class PrivateSettings {
 public:
-    XHost(); // fails the test when no display can be opened
-    ~XHost();
-    _XDisplay *display() const { return dpy; }
-    // A mapped top-level window, like a host's editor window.
-    unsigned long createWindow(int width, int height, int x = 0, int y = 0);
-    void destroyWindow(unsigned long window);
-    Image grab(unsigned long window, int width, int height);
-
-    // XTest input at window coordinates (bottom-left origin, y up).
-    void moveTo(unsigned long window, int height, float x, float y);
-    void button(int number, bool down);
-    void key(unsigned long keysym, bool down);
-    void typeKey(unsigned long keysym);
-    void focusWindow(unsigned long window);
-    void sync();
+    PrivateSettings();
+    ~PrivateSettings();
+    PrivateSettings(const PrivateSettings &) = delete;
+    PrivateSettings &operator=(const PrivateSettings &) = delete;
 
 private:
-    _XDisplay *dpy = nullptr;
-    std::vector<unsigned long> windows;
+    struct Saved;
+    std::unique_ptr<Saved> saved;
 };
 
 // Fonts the tests use: Arial's metric twin (Liberation Sans) by file name.
@@ -137,7 +111,7 @@ class OpenEditor {
 public:
     static constexpr int kWidth = 520, kHeight = 256;
 
-    explicit OpenEditor(XHost &x, int width = kWidth, int height = kHeight, int windowX = 0, int windowY = 0);
+    explicit OpenEditor(HostScreen &screen, int width = kWidth, int height = kHeight, int windowX = 0, int windowY = 0);
     ~OpenEditor();
 
     // Fonts, colours and the standard element tree (before open()).
@@ -154,33 +128,26 @@ public:
     bool pumpUntil(const std::function<bool()> &predicate, int timeoutMs = 3000);
     Image grab();
 
-    // Pointer and keys through XTest, then events read.
+    // Pointer and keys as the user's devices give them, then events read.
     void moveTo(float x, float y);
     void press(float x, float y, int button = 1);
     void release(int button = 1);
     void drag(float x0, float y0, float x1, float y1, int button = 1);
-    void typeKey(unsigned long keysym);
+    void typeKey(Key key);
 
     // Centre of an element's box in window coordinates.
     static QV::Point centreOf(const QV::UIElement &element);
 
-    XHost &x;
+    HostScreen &screen;
     // Preferences of the user running the tests stay out of the way.
-    testing_support::TempDir config;
-    testing_support::ScopedEnv configEnv{"XDG_CONFIG_HOME", config.path()};
+    PrivateSettings settings;
     TestEffect effect;
     vst2::AEffEditor editor;
     std::unique_ptr<QV::Manager> manager;
-    unsigned long hostWindow;
+    WindowHandle hostWindow;
     int width, height;
     StandardTree tree;
 };
-
-// Saves a screenshot as a test artefact (Testing/artefacts/<name>.png in the
-// build tree) and returns its path.
-std::string saveArtefact(const Image &image, const std::string &name);
-// The current test's name, for artefacts.
-std::string currentTestName();
 
 // An element that logs enter and leave.
 class HoverProbe : public QV::UIElement {

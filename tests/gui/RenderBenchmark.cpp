@@ -83,8 +83,8 @@ void idleFor(OpenEditor &e, double seconds, const std::function<void(int)> &each
 }
 
 TEST(RenderBenchmark, DefaultSizedEditor) {
-    XHost x;
-    OpenEditor e(x);
+    HostScreen screen;
+    OpenEditor e(screen);
     StandardTree &t = e.buildStandardTree();
     ASSERT_TRUE(e.open());
     idleFor(e, 1); // settle
@@ -101,7 +101,7 @@ TEST(RenderBenchmark, DefaultSizedEditor) {
         e.effect.setParameter(3, float(tick % 50) / 50);
         if (tick % 25 == 0) {
             const QV::Point &k = (tick / 25) % 2 ? k1 : k2;
-            x.moveTo(e.hostWindow, e.height, k.x, k.y);
+            screen.moveTo(e.hostWindow, e.height, k.x, k.y);
         }
     });
     b = sample(e);

@@ -87,8 +87,8 @@ TEST(ForeignLua, TwoInstancesRunTheirScriptsTimersAndOsc) {
 
 TEST(ForeignLua, TwoEditorsRunTheirLayoutScripts) {
     ASSERT_NE(trapLibrary, nullptr);
-    guitest::XHost x;
-    layouttest::PluginEditor one(x), two(x);
+    guitest::HostScreen screen;
+    layouttest::PluginEditor one(screen), two(screen);
     EXPECT_EQ(one.rect(), std::make_pair(520, 256));
     ASSERT_TRUE(one.open());
     ASSERT_TRUE(two.open());

@@ -2,49 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace layouttest {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string readWhole(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
-
-void UserSetup::writeSettings(const std::string &text) const {
-    fs::create_directories(config.path() + "/Quorvane");
-    std::ofstream(config.path() + "/Quorvane/com.quorvane.murmelo.ini") << text;
-}
-
-std::string UserSetup::settingsText() const { return readWhole(config.path() + "/Quorvane/com.quorvane.murmelo.ini"); }
-
 std::string UserSetup::makeSkinFolder(const std::string &folderName) const {
-    const std::string folder = appData.path() + "/Quorvane/Murmelo/Skins/" + folderName;
-    fs::create_directories(folder + "/Contents/Resources");
+    const std::string folder = appData.file("Quorvane/Murmelo/Skins/" + folderName);
+    testing_support::makeFolders(folder + testing_support::nativePath("/Contents/Resources"));
     return folder;
 }
 
 std::string UserSetup::writeSkin(const std::string &folderName, const std::string &script) const {
     const std::string folder = makeSkinFolder(folderName);
-    std::ofstream(folder + "/Contents/Resources/gui.lua") << script;
+    testing_support::writeFile(folder + testing_support::nativePath("/Contents/Resources/gui.lua"), script);
     return folder;
 }
 
-PluginEditor::PluginEditor(guitest::XHost &x) : x(x), instance(testing_support::loadMurmelo()) {}
+PluginEditor::PluginEditor(guitest::HostScreen &screen) : screen(screen), instance(testing_support::loadMurmelo()) {}
 
 PluginEditor::~PluginEditor() { close(); }
 
@@ -56,13 +32,10 @@ std::pair<int, int> PluginEditor::rect() {
 
 bool PluginEditor::open() {
     std::tie(width, height) = rect();
-    hostWindow = x.createWindow(std::max(width, 1), std::max(height, 1));
+    hostWindow = screen.createWindow(std::max(width, 1), std::max(height, 1));
     instance->dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void *>(hostWindow));
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    x.sync();
-    if (XQueryTree(x.display(), hostWindow, &root, &parent, &children, &count) && count > 0) child = children[0];
-    if (children) XFree(children);
+    screen.sync();
+    child = screen.firstChild(hostWindow);
     return child != 0 && settle();
 }
 
@@ -72,13 +45,14 @@ void PluginEditor::close() {
     if ((testing::Test::HasFailure() || std::getenv("MURMELO_SAVE_SCREENSHOTS")) && child)
         keepScreenshotOnFailure(grab());
     instance->dispatch(vst2::effEditClose);
-    x.destroyWindow(hostWindow);
+    screen.destroyWindow(hostWindow);
     hostWindow = child = 0;
 }
 
 void PluginEditor::idle(int milliseconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     do {
+        screen.dispatch();
         instance->dispatch(vst2::effEditIdle);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (std::chrono::steady_clock::now() < end);
@@ -106,23 +80,23 @@ bool PluginEditor::settle() {
     return false;
 }
 
-guitest::Image PluginEditor::grab() { return x.grab(child, width, height); }
+guitest::Image PluginEditor::grab() { return screen.grab(child, width, height); }
 
 void PluginEditor::click(float px, float py) {
-    x.moveTo(hostWindow, height, px, py);
-    x.sync();
+    screen.moveTo(hostWindow, height, px, py);
+    screen.sync();
     idle(30);
-    x.button(1, true);
-    x.sync();
+    screen.button(1, true);
+    screen.sync();
     idle(30);
-    x.button(1, false);
-    x.sync();
+    screen.button(1, false);
+    screen.sync();
     idle(60);
 }
 
-void PluginEditor::typeKey(unsigned long keysym) {
-    x.typeKey(keysym);
-    x.sync();
+void PluginEditor::typeKey(guitest::Key key) {
+    screen.typeKey(key);
+    screen.sync();
     idle(30);
 }
 

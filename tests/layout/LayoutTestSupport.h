@@ -1,6 +1,6 @@
-// The real murmelo.so, loaded through our host library with its own
+// The real plug-in module, loaded through our host library with its own
 // settings and user folders, and its editor opened in a host window on the
-// X server: what the layout and preferences tests drive.
+// screen: what the layout and preferences tests drive.
 #pragma once
 
 #include "tests/gui/GuiTestSupport.h"
@@ -13,12 +13,15 @@ namespace layouttest {
 // Settings and user folders of a test: set before the plug-in is loaded,
 // because the effect reads them when it is constructed.
 struct UserSetup {
-    testing_support::TempDir config, appData;
-    testing_support::ScopedEnv configEnv{"XDG_CONFIG_HOME", config.path()};
+    guitest::PrivateSettings settings;
+    testing_support::TempDir appData;
     testing_support::ScopedEnv appDataEnv{"APPDATA", appData.path()};
 
-    // Writes the settings file (INI text).
+    // Stores settings given as the settings file's "name = value" lines
+    // (Linux: that file; Windows: registry values, whole numbers as
+    // REG_DWORD and other texts as REG_SZ).
     void writeSettings(const std::string &text) const;
+    // The stored settings as "name = value" lines.
     std::string settingsText() const;
     // A skin folder (name may end in ".bundle") with gui.lua holding script.
     std::string writeSkin(const std::string &folderName, const std::string &script) const;
@@ -29,7 +32,7 @@ struct UserSetup {
 // The plug-in with its editor in a host window.
 class PluginEditor {
 public:
-    explicit PluginEditor(guitest::XHost &x);
+    explicit PluginEditor(guitest::HostScreen &screen);
     ~PluginEditor();
 
     vsthost::Plugin &plugin() { return *instance; }
@@ -40,7 +43,8 @@ public:
     bool open();
     void close();
     bool isOpen() const { return child != 0; }
-    // Calls effEditIdle for a while, as a host's timer does.
+    // Calls effEditIdle for a while, as a host's timer does, and hands the
+    // window messages that arrived meanwhile to their windows.
     void idle(int milliseconds = 40);
     // Idles until predicate holds; false after timeoutMs.
     bool idleUntil(const std::function<bool()> &predicate, int timeoutMs = 5000);
@@ -48,15 +52,16 @@ public:
     bool settle();
     guitest::Image grab();
 
-    // Real input through XTest, in window coordinates (origin bottom-left).
+    // Real input as the user's devices give it, in window coordinates
+    // (origin bottom-left).
     void click(float x, float y);
-    void typeKey(unsigned long keysym);
+    void typeKey(guitest::Key key);
 
     int width = 0, height = 0;
-    unsigned long hostWindow = 0, child = 0;
+    guitest::WindowHandle hostWindow = 0, child = 0;
 
 private:
-    guitest::XHost &x;
+    guitest::HostScreen &screen;
     std::unique_ptr<vsthost::Plugin> instance;
 };
 

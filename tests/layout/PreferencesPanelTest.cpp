@@ -6,7 +6,6 @@
 #include "gui/PreferencesPanel.h"
 #include "tests/osc/OscTestSupport.h"
 
-#include <X11/keysym.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -15,7 +14,7 @@
 #include <thread>
 
 using guitest::Image;
-using guitest::near;
+using guitest::nearColour;
 using guitest::rgb;
 using guitest::Rgb;
 using layouttest::PluginEditor;
@@ -54,7 +53,7 @@ protected:
         const QV::Box b = box(id);
         e.click(b.centreX(), b.centreY());
     }
-    bool panelShown(PluginEditor &e) { return near(e.grab().at(3, 3), kDimmed, 4); }
+    bool panelShown(PluginEditor &e) { return nearColour(e.grab().at(3, 3), kDimmed, 4); }
     void openPanel(PluginEditor &e) {
         e.click(460, 211); // the "Prefs" button
         ASSERT_TRUE(e.idleUntil([&] { return panelShown(e); })) << "the panel shows over a dimmed editor";
@@ -63,7 +62,7 @@ protected:
         EXPECT_TRUE(e.idleUntil([&] { return !panelShown(e); })) << "the panel closes";
     }
 
-    guitest::XHost x;
+    guitest::HostScreen screen;
     PreferencesPanel::Layout layout;
 };
 
@@ -92,13 +91,13 @@ TEST_F(Preferences, PanelFitsTheDefaultEditor) {
 
 TEST_F(Preferences, TooltipIsStoredOnTheClickAndEscapeKeepsIt) {
     UserSetup user;
-    PluginEditor e(x);
+    PluginEditor e(screen);
     ASSERT_TRUE(e.open());
     openPanel(e);
     const Image shown = e.grab();
-    EXPECT_TRUE(near(shown.at(int(layout.frame.minX) + 4, int(layout.frame.minY) + 4), kPanelFace, 4));
+    EXPECT_TRUE(nearColour(shown.at(int(layout.frame.minX) + 4, int(layout.frame.minY) + 4), kPanelFace, 4));
     const QV::Point square = checkSquare();
-    EXPECT_TRUE(near(shown.at(int(square.x), int(square.y)), kUnchecked, 4)) << "off by default";
+    EXPECT_TRUE(nearColour(shown.at(int(square.x), int(square.y)), kUnchecked, 4)) << "off by default";
     EXPECT_GT(shown.countDifferent(int(box(106).minX), int(box(106).minY), int(box(106).maxX), int(box(106).maxY),
                                    kPanelFace, 40),
               10)
@@ -112,8 +111,8 @@ TEST_F(Preferences, TooltipIsStoredOnTheClickAndEscapeKeepsIt) {
 
     e.click(square.x, square.y);
     EXPECT_NE(user.settingsText().find("Enable floating tooltip = 1"), std::string::npos) << user.settingsText();
-    EXPECT_TRUE(e.idleUntil([&] { return near(e.grab().at(int(square.x), int(square.y)), kChecked, 4); }));
-    e.typeKey(XK_Escape);
+    EXPECT_TRUE(e.idleUntil([&] { return nearColour(e.grab().at(int(square.x), int(square.y)), kChecked, 4); }));
+    e.typeKey(guitest::kKeyEscape);
     closesPanel(e);
     EXPECT_NE(user.settingsText().find("Enable floating tooltip = 1"), std::string::npos)
         << "Escape does not take the click back";
@@ -125,23 +124,23 @@ TEST_F(Preferences, TooltipIsStoredOnTheClickAndEscapeKeepsIt) {
 
 TEST_F(Preferences, OkStoresAPortAndNothingElse) {
     UserSetup user;
-    PluginEditor e(x);
+    PluginEditor e(screen);
     ASSERT_TRUE(e.open());
     openPanel(e);
-    for (unsigned long key : {XK_7, XK_1, XK_2, XK_3})
+    for (guitest::Key key : {'7', '1', '2', '3'})
         e.typeKey(key); // the field starts selected: typing replaces "7000"
     clickCentre(e, PreferencesPanel::kOk);
     closesPanel(e);
     EXPECT_NE(user.settingsText().find("OSC Base Port = 7123"), std::string::npos) << user.settingsText();
 
     openPanel(e);
-    e.typeKey(XK_0);
-    e.typeKey(XK_Return); // Return is OK too
+    e.typeKey('0');
+    e.typeKey(guitest::kKeyReturn); // Return is OK too
     closesPanel(e);
     EXPECT_NE(user.settingsText().find("OSC Base Port = 7123"), std::string::npos) << "0 is no port";
 
     openPanel(e);
-    for (unsigned long key : {XK_9, XK_9, XK_9, XK_9, XK_9, XK_9})
+    for (guitest::Key key : {'9', '9', '9', '9', '9', '9'})
         e.typeKey(key); // five digits at most: 99999, beyond the last port
     clickCentre(e, PreferencesPanel::kOk);
     closesPanel(e);
@@ -151,9 +150,9 @@ TEST_F(Preferences, OkStoresAPortAndNothingElse) {
     // selection, so typing appends.
     openPanel(e);
     clickCentre(e, PreferencesPanel::kPortField);
-    e.typeKey(XK_BackSpace);
-    e.typeKey(XK_4);
-    e.typeKey(XK_Escape);
+    e.typeKey(guitest::kKeyBackSpace);
+    e.typeKey('4');
+    e.typeKey(guitest::kKeyEscape);
     closesPanel(e);
     EXPECT_NE(user.settingsText().find("OSC Base Port = 7123"), std::string::npos) << "Escape stores nothing";
 }
@@ -162,7 +161,7 @@ TEST_F(Preferences, OkMovesAListeningOscServerToTheNewBase) {
     UserSetup user;
     const int first = osc_test::freeUdpPort(); // listened on at base + 1
     user.writeSettings("OSC Base Port = " + std::to_string(first - 1) + "\n");
-    PluginEditor e(x);
+    PluginEditor e(screen);
     e.plugin().setParameter(murmelo::kOscPortOffset, osc_test::offsetToNormalised(1));
     osc_test::OscClient client;
     ASSERT_TRUE(osc_test::pingUntilAnswered(client, first));
@@ -172,7 +171,7 @@ TEST_F(Preferences, OkMovesAListeningOscServerToTheNewBase) {
     while (second == first)
         second = osc_test::freeUdpPort();
     for (char digit : std::to_string(second - 1))
-        e.typeKey(XK_0 + (digit - '0'));
+        e.typeKey(guitest::Key(digit));
     clickCentre(e, PreferencesPanel::kOk);
     closesPanel(e);
     EXPECT_TRUE(osc_test::pingUntilAnswered(client, second)) << "listening at the new base + 1";
@@ -191,7 +190,7 @@ TEST_F(Preferences, ManualButtonOpensTheInstalledManual) {
     chmod(bin.file("xdg-open").c_str(), 0755);
     const char *path = std::getenv("PATH");
     testing_support::ScopedEnv pathEnv("PATH", bin.path() + ":" + (path ? path : ""));
-    PluginEditor e(x);
+    PluginEditor e(screen);
     ASSERT_TRUE(e.open());
     openPanel(e);
     clickCentre(e, PreferencesPanel::kManualButton);

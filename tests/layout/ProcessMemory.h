@@ -1,0 +1,14 @@
+// The process's memory as the system counts it, for tests that look for
+// leaks (tests/layout/linux|windows/ProcessMemory.cpp).
+#pragma once
+
+#include <cstddef>
+
+namespace layouttest {
+
+// Bytes of the C++ heap in use.
+std::size_t heapInUse();
+// Bytes of the process's memory held in RAM (its resident set, or working set).
+std::size_t residentBytes();
+
+} // namespace layouttest
