@@ -4,6 +4,8 @@
 #include "platform/windows/WideText.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <windows.h>
@@ -58,6 +60,22 @@ void unregisterClassAfterLastWindow() {
     if (liveWindows > 0 && --liveWindows == 0) UnregisterClassW(className, ownModule());
 }
 
+// Wine's OpenGL in a child window draws into an X window of its own that
+// X servers without a compositing manager (Xvfb among them) never show, and
+// once a window has an OpenGL pixel format even GDI drawing in it stays
+// hidden.  So under wine the context draws into a hidden child window and
+// each finished frame is painted into the visible window with GDI; on
+// Windows the driver presents frames in the window itself.
+// MURMELO_GL_PRESENT=gdi or =window chooses either way by hand.
+bool presentThroughGdi() {
+    if (const char *choice = std::getenv("MURMELO_GL_PRESENT")) {
+        if (std::strcmp(choice, "gdi") == 0) return true;
+        if (std::strcmp(choice, "window") == 0) return false;
+    }
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 bool keyDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
 // The modifiers held at the moment of the event, from the asynchronous key
@@ -73,6 +91,7 @@ unsigned heldModifiers() {
 // What the window procedure reaches through the window's user data.
 struct WindowState {
     HWND window = nullptr;
+    HWND drawable = nullptr; // the hidden child frames are drawn in, or null
     bool registered = false;
     bool captured = false;
     int lastX = 0, lastY = 0;
@@ -110,7 +129,7 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return DLGC_WANTALLKEYS | DLGC_WANTCHARS; // hosts with dialog managers pass typing on
     case WM_NCDESTROY:
         // The host destroyed its window and ours with it.
-        if (impl) impl->window = nullptr;
+        if (impl && hwnd == impl->window) impl->window = impl->drawable = nullptr;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         break;
     default:
@@ -201,12 +220,22 @@ bool ChildWindow::create(std::uintptr_t parent, int width, int height) {
         return false;
     }
     SetWindowLongPtrW(impl->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<WindowState *>(impl.get())));
+    if (presentThroughGdi()) {
+        // Never shown, so it takes no input and hides nothing; it goes with
+        // its parent.
+        impl->drawable = CreateWindowExW(0, className, L"Drawing", WS_CHILD, 0, 0, width > 0 ? width : 1,
+                                         height > 0 ? height : 1, impl->window, nullptr, ownModule(), nullptr);
+        if (!impl->drawable) reportError("cannot create the editor's drawing window: " + systemMessage(GetLastError()));
+    }
     return true;
 }
 
 bool ChildWindow::exists() const { return impl->window != nullptr; }
 std::uintptr_t ChildWindow::id() const { return reinterpret_cast<std::uintptr_t>(impl->window); }
-std::string ChildWindow::displayName() const { return ""; }
+DrawingTarget ChildWindow::drawingTarget() const {
+    const auto window = reinterpret_cast<std::uintptr_t>(impl->window);
+    return {"", window, impl->drawable ? reinterpret_cast<std::uintptr_t>(impl->drawable) : window};
+}
 
 void ChildWindow::setArrivalHandler(std::function<void()> handler) { impl->arrival = std::move(handler); }
 

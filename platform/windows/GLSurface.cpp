@@ -3,8 +3,6 @@
 #include "platform/ErrorReport.h"
 #include "platform/windows/WideText.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 #include <windows.h>
 
@@ -16,29 +14,15 @@ namespace {
 
 constexpr GLenum kBgra = 0x80E1; // GL_BGRA (EXT_bgra, core since 1.2)
 
-// Wine's OpenGL in a child window draws into an X window of its own that
-// some X servers (Xvfb among them) never show inside the host's window;
-// GDI drawing in the same window shows everywhere.  So under wine each frame
-// is read back and painted with GDI; on Windows the driver presents it.
-// MURMELO_GL_PRESENT=gdi or =window chooses either way by hand.
-bool presentThroughGdi() {
-    if (const char *choice = std::getenv("MURMELO_GL_PRESENT")) {
-        if (std::strcmp(choice, "gdi") == 0) return true;
-        if (std::strcmp(choice, "window") == 0) return false;
-    }
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 void reportLastError(const char *what) { reportError(std::string(what) + ": " + systemMessage(GetLastError())); }
 
 } // namespace
 
 struct GLSurface::Impl {
-    HWND window = nullptr;
-    HDC dc = nullptr;
+    HWND window = nullptr, drawable = nullptr;
+    HDC dc = nullptr;       // the drawable's
+    HDC windowDc = nullptr; // the window's, when frames are copied into it
     HGLRC context = nullptr;
-    bool throughGdi = false;
     std::vector<unsigned char> pixels; // one frame, bottom row first, BGRA
 
     bool setPixelFormat();
@@ -70,11 +54,13 @@ bool GLSurface::Impl::setPixelFormat() {
     return true;
 }
 
-bool GLSurface::open(const std::string &, std::uintptr_t window) {
+bool GLSurface::open(const DrawingTarget &target) {
     close();
-    impl->window = reinterpret_cast<HWND>(window);
-    impl->dc = GetDC(impl->window);
-    if (!impl->dc) {
+    impl->window = reinterpret_cast<HWND>(target.window);
+    impl->drawable = reinterpret_cast<HWND>(target.drawable);
+    impl->dc = GetDC(impl->drawable);
+    if (impl->drawable != impl->window) impl->windowDc = GetDC(impl->window);
+    if (!impl->dc || (impl->drawable != impl->window && !impl->windowDc)) {
         reportLastError("cannot get the editor window's device context");
         return false;
     }
@@ -88,7 +74,6 @@ bool GLSurface::open(const std::string &, std::uintptr_t window) {
         reportLastError("cannot make the OpenGL context current");
         return false;
     }
-    impl->throughGdi = presentThroughGdi();
     return true;
 }
 
@@ -114,13 +99,13 @@ void GLSurface::Impl::presentFrame() {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(dc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
+    SetDIBitsToDevice(windowDc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
     GdiFlush();
 }
 
 void GLSurface::swapBuffers() {
     if (!impl->context) return;
-    if (impl->throughGdi)
+    if (impl->windowDc)
         impl->presentFrame();
     else
         SwapBuffers(impl->dc);
@@ -132,9 +117,10 @@ void GLSurface::close() {
         wglDeleteContext(impl->context);
         impl->context = nullptr;
     }
-    if (impl->dc) ReleaseDC(impl->window, impl->dc);
-    impl->dc = nullptr;
-    impl->window = nullptr;
+    if (impl->dc) ReleaseDC(impl->drawable, impl->dc);
+    if (impl->windowDc) ReleaseDC(impl->window, impl->windowDc);
+    impl->dc = impl->windowDc = nullptr;
+    impl->window = impl->drawable = nullptr;
 }
 
 } // namespace platform
