@@ -15,8 +15,8 @@ constexpr Colour kHoverFill{0.8f, 0.4f, 0.1f, 0.3f};
 
 } // namespace
 
-Button::Button(Manager &manager, const std::string &caption, Callback callback, long userValue, float x, float y,
-               float width, float height, int identifier)
+Button::Button(Manager &manager, const std::string &caption, Callback callback, std::intptr_t userValue, float x,
+               float y, float width, float height, int identifier)
     : ControlBase(manager), text(caption), callback(callback), userValue(userValue), id(identifier) {
     box = {x, y, 0, x + width, y + height, 0};
 }

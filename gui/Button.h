@@ -4,17 +4,18 @@
 #include "gui/UIElement.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace QV {
 
 class Button : public ControlBase {
 public:
-    using Callback = void (*)(Button *button, long userValue);
+    using Callback = void (*)(Button *button, std::intptr_t userValue);
 
     // identifier: a hint identifier (below -1) that the banner shows while
     // the button is hovered.
-    Button(Manager &manager, const std::string &caption, Callback callback, long userValue, float x, float y,
+    Button(Manager &manager, const std::string &caption, Callback callback, std::intptr_t userValue, float x, float y,
            float width, float height, int identifier);
 
     const std::string &caption() const { return text; }
@@ -30,7 +31,7 @@ public:
 protected:
     std::string text;
     Callback callback;
-    long userValue;
+    std::intptr_t userValue;
     int id;
 };
 

@@ -5,7 +5,7 @@
 #include "core/UserFolders.h"
 #include "gui/Font.h"
 #include "gui/Manager.h"
-#include "gui/PreferencesPanel.h"
+#include "gui/PreferenceActions.h"
 
 #include <thread>
 
@@ -47,10 +47,7 @@ bool Editor::open(void *parent) {
     buildUI(0, 0);
     systemWindow = parent;
     if (!manager) return false;
-    // The panel is the last effect, so it draws over everything else.
-    auto font = loadFontOrFallback({{"arial.ttf", 9}, {"DejaVu Sans.ttf", 9}});
-    Font *panelFont = font ? manager->addExtraFont(std::move(font)) : nullptr;
-    panel = manager->addEffect(std::make_unique<PreferencesPanel>(*manager, panelFont));
+    panel = addPreferences(*manager);
     building = false;
     manager->createWindow();
     manager->CreateRenderTask();
@@ -105,7 +102,7 @@ void Editor::closeLuaState() {
 }
 
 void Editor::showPreferences() {
-    if (panel && manager && manager->hasWindow()) panel->show();
+    if (manager && manager->hasWindow()) QV::showPreferences(*manager, panel);
 }
 
 int Editor::parameterIndex(const std::string &name) const {

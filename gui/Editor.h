@@ -26,6 +26,7 @@
 #include "vst2/AudioEffect.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -90,7 +91,7 @@ public:
     virtual UIElement *makeSlider(lua_State *L, int nargs, int index, float x, float y, float width, float height,
                                   bool horizontal) = 0;
     virtual UIElement *makeButton(lua_State *L, int nargs, const std::string &caption, Button::Callback callback,
-                                  long userValue, float x, float y, float width, float height, int hint) = 0;
+                                  std::intptr_t userValue, float x, float y, float width, float height, int hint) = 0;
     virtual UIElement *makeLuaButton(lua_State *L, int nargs, const std::string &caption, Button::Callback callback,
                                      int functionRef, float x, float y, float width, float height, int hint,
                                      bool toggle) = 0;

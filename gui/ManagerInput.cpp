@@ -64,7 +64,7 @@ bool Manager::createWindow() {
 }
 
 bool Manager::hasWindow() const { return window && window->exists(); }
-unsigned long Manager::windowId() const { return window ? window->id() : 0; }
+std::uintptr_t Manager::windowId() const { return window ? window->id() : 0; }
 
 void Manager::idle() {
     dispatchWindowEvents();
@@ -261,7 +261,7 @@ void Manager::CreateRenderTask() {
         return;
     }
     if (!window || !window->exists()) return;
-    renderer = std::make_unique<RenderThread>(*this, window->displayName(), window->id());
+    renderer = std::make_unique<RenderThread>(*this, window->drawingTarget());
     renderer->start();
 }
 

@@ -2,12 +2,10 @@
 
 #include "core/QrvMurmelo.h"
 #include "core/Resources.h"
-#include "core/Settings.h"
 #include "gui/Manager.h"
+#include "gui/PreferenceActions.h"
 #include "platform/ErrorReport.h"
 #include "platform/IniText.h"
-#include "platform/Paths.h"
-#include "platform/Shell.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,8 +123,6 @@ bool PreferencesPanel::layOut(const std::string &description, int windowWidth, i
     return true;
 }
 
-std::string PreferencesPanel::manualPath() { return platform::moduleFolder() + "/" + kManualFile; }
-
 PreferencesPanel::PreferencesPanel(Manager &manager, Font *font) : manager(manager), font(font) {
     for (auto &c : port)
         c.store(0, std::memory_order_relaxed);
@@ -141,15 +137,10 @@ PreferencesPanel::PreferencesPanel(Manager &manager, Font *font) : manager(manag
 void PreferencesPanel::fillInLiveTexts() {
     murmelo::QrvAuBase *fx = manager.effect();
     if (!fx) return;
-    char product[64] = {};
-    fx->getProductString(product);
-    const int version = fx->getVendorVersion();
-    char versionText[32];
-    std::snprintf(versionText, sizeof(versionText), "%d.%d.%d", (version >> 16) & 0xFF, (version >> 8) & 0xFF,
-                  version & 0xFF);
+    const std::string product = productText(fx), version = versionText(fx);
     for (Control &c : geometry.controls) {
-        if (c.id == kProductLine && product[0]) c.text = product;
-        if (c.id == kVersionLine) c.text = versionText;
+        if (c.id == kProductLine && !product.empty()) c.text = product;
+        if (c.id == kVersionLine) c.text = version;
     }
 }
 
@@ -191,16 +182,7 @@ void PreferencesPanel::close() {
 }
 
 void PreferencesPanel::ok() {
-    const std::string text = portText();
-    const long value = text.empty() ? 0 : std::strtol(text.c_str(), nullptr, 10);
-    // Only a port an OSC server can listen on is stored.
-    if (value >= 1 && value <= 65535) {
-        const int basePort = static_cast<int>(value);
-        murmelo::writeSettingInt(murmelo::kSettingOscBasePort, basePort);
-        murmelo::oscBasePort.store(basePort, std::memory_order_relaxed);
-        if (murmelo::QrvAuBase *fx = manager.effect())
-            fx->setParameter(murmelo::kOscPortOffset, fx->getParameter(murmelo::kOscPortOffset));
-    }
+    applyOscBasePort(portText(), manager.effect());
     close();
 }
 
@@ -210,24 +192,9 @@ void PreferencesPanel::activate(int id) {
     if (id == kManualButton)
         openManual();
     else if (id == kTooltipBox)
-        toggleTooltip();
+        storeFloatingTooltip(!Manager::floatingTooltip());
     else if (id == kOk)
         ok();
-}
-
-void PreferencesPanel::openManual() {
-    const std::string path = manualPath();
-    if (!platform::canReadFile(path)) {
-        platform::reportError("the manual is not installed: " + path);
-        return;
-    }
-    platform::openDocument(path);
-}
-
-void PreferencesPanel::toggleTooltip() {
-    const bool on = !Manager::floatingTooltip();
-    Manager::setFloatingTooltip(on);
-    murmelo::writeSettingInt(murmelo::kSettingFloatingTooltip, on ? 1 : 0);
 }
 
 void PreferencesPanel::typeDigit(char c) {

@@ -58,8 +58,6 @@ public:
     static constexpr int kTooltipBox = 110;
     static constexpr int kPortField = 141;
     static constexpr int kPortDigits = 5;
-    // The manual installed beside the plug-in's module.
-    static constexpr char kManualFile[] = "murmelo-manual.html";
 
     // [ui] font may be null (then no text is drawn).
     PreferencesPanel(Manager &manager, Font *font);
@@ -68,8 +66,6 @@ public:
     // text of file 102); false, with the reason, for text that is not one.
     static bool layOut(const std::string &description, int windowWidth, int windowHeight, Layout &layout,
                        std::string &error);
-    // The path of the manual the panel's button opens.
-    static std::string manualPath();
 
     // [ui]
     void show();
@@ -94,8 +90,6 @@ private:
     void fillInLiveTexts();
     void close();
     void activate(int id);
-    void openManual();
-    void toggleTooltip();
     void setPortText(const std::string &text);
     void typeDigit(char c);
     void eraseDigit();

@@ -15,9 +15,8 @@
 
 namespace QV {
 
-RenderThread::RenderThread(Manager &manager, const std::string &displayName, std::uintptr_t window)
-    : m(manager), displayName(displayName), window(window), lightTargetX(manager.width() / 2.0f),
-      lightTargetY(manager.height() / 2.0f) {}
+RenderThread::RenderThread(Manager &manager, const platform::DrawingTarget &target)
+    : m(manager), target(target), lightTargetX(manager.width() / 2.0f), lightTargetY(manager.height() / 2.0f) {}
 
 RenderThread::~RenderThread() { stop(); }
 
@@ -75,7 +74,7 @@ void RenderThread::countCpu() {
 }
 
 void RenderThread::initGL() {
-    surface.open(displayName, window);
+    surface.open(target);
     glewReady = initGLEW();
     if (!glewReady)
         platform::reportError("cannot initialise GLEW; textures, glyphs and effects are not set up");
@@ -176,14 +175,15 @@ void RenderThread::frame() {
 }
 
 void RenderThread::perspectivePass() {
+    constexpr double kHalfField = 32.5 * 3.14159265358979323846 / 180; // half of the 65 degree field, in radians
     const double w = m.width(), h = m.height();
-    const double eye = h / (2 * std::tan(32.5 * M_PI / 180)); // one unit is one pixel at z = 0
+    const double eye = h / (2 * std::tan(kHalfField)); // one unit is one pixel at z = 0
     glDepthRange(0.1, 1);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    const double top = eye * std::tan(32.5 * M_PI / 180), right = top * (w / h);
+    const double top = eye * std::tan(kHalfField), right = top * (w / h);
     glFrustum(-right, right, -top, top, eye, 100 * eye);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

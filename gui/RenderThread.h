@@ -23,7 +23,7 @@ class Manager;
 class RenderThread {
 public:
     // [ui]
-    RenderThread(Manager &manager, const std::string &displayName, std::uintptr_t window);
+    RenderThread(Manager &manager, const platform::DrawingTarget &target);
     ~RenderThread(); // stops
     // [ui] Stops the thread: the quit event, then a wait of up to 5000 ms.
     void stop();
@@ -68,8 +68,7 @@ private:
     void countCpu();
 
     Manager &m;
-    std::string displayName;
-    std::uintptr_t window;
+    platform::DrawingTarget target;
     platform::Thread thread;
     platform::AutoResetEvent quit, redrawLabels, stopped;
     std::atomic<bool> isRunning{false};

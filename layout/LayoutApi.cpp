@@ -65,8 +65,8 @@ int button(lua_State *L) {
     Editor &editor = editorOf(L);
     const ButtonAction &action = found->second;
     pushHandle(L,
-               editor.makeButton(L, lua_gettop(L), caption, action.callback, reinterpret_cast<long>(&editor), x, y, w,
-                                 h, action.hintIdentifier),
+               editor.makeButton(L, lua_gettop(L), caption, action.callback, reinterpret_cast<std::intptr_t>(&editor),
+                                 x, y, w, h, action.hintIdentifier),
                kElementType);
     return 1;
 }
@@ -85,7 +85,7 @@ int slider(lua_State *L) {
 
 // What a script button does when it fires: calls its function, ignoring
 // errors.  userValue is the function's registry reference.
-void scriptButtonFired(Button *b, long functionRef) {
+void scriptButtonFired(Button *b, std::intptr_t functionRef) {
     auto *editor = dynamic_cast<Editor *>(&b->manager().editor());
     lua_State *L = editor ? editor->luaState() : nullptr;
     if (!L) return;

@@ -12,7 +12,7 @@ namespace murmelo {
 
 namespace {
 
-void openPreferences(QV::Button *, long editor) { reinterpret_cast<QV::Editor *>(editor)->showPreferences(); }
+void openPreferences(QV::Button *, std::intptr_t editor) { reinterpret_cast<QV::Editor *>(editor)->showPreferences(); }
 
 } // namespace
 
@@ -44,7 +44,8 @@ QV::UIElement *QrvMurmeloView::makeSlider(lua_State *L, int, int, float, float, 
 }
 
 QV::UIElement *QrvMurmeloView::makeButton(lua_State *L, int, const std::string &caption, QV::Button::Callback callback,
-                                          long userValue, float x, float y, float width, float height, int hint) {
+                                          std::intptr_t userValue, float x, float y, float width, float height,
+                                          int hint) {
     return new QV::ZephButton(QV::buildingManager(L), caption, callback, userValue, x, y, width, height, hint);
 }
 

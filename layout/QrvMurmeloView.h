@@ -23,7 +23,7 @@ public:
     QV::UIElement *makeSlider(lua_State *L, int nargs, int index, float x, float y, float width, float height,
                               bool horizontal) override;
     QV::UIElement *makeButton(lua_State *L, int nargs, const std::string &caption, QV::Button::Callback callback,
-                              long userValue, float x, float y, float width, float height, int hint) override;
+                              std::intptr_t userValue, float x, float y, float width, float height, int hint) override;
     QV::UIElement *makeLuaButton(lua_State *L, int nargs, const std::string &caption, QV::Button::Callback callback,
                                  int functionRef, float x, float y, float width, float height, int hint,
                                  bool toggle) override;

@@ -11,6 +11,8 @@
 // the window and closes the connection: no event can arrive afterwards.
 #pragma once
 
+#include "platform/GLSurface.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,8 +59,8 @@ public:
     bool create(std::uintptr_t parent, int width, int height);
     bool exists() const;
     std::uintptr_t id() const;
-    // The display the window is on, for the render thread's own connection.
-    std::string displayName() const;
+    // Where a render thread draws this window's frames.
+    DrawingTarget drawingTarget() const;
 
     // [ui] Called when events arrived without being asked for (Windows: from
     // the window procedure, on the UI thread); the handler reads them with

@@ -12,6 +12,16 @@
 
 namespace platform {
 
+// Where a render thread draws: the display connection (X11; empty on
+// Windows), the window that shows the frames, and the drawable the context
+// renders into.  The drawable is the window itself, or a hidden stand-in
+// whose finished frames are copied into the window (see ChildWindow).
+struct DrawingTarget {
+    std::string displayName;
+    std::uintptr_t window = 0;
+    std::uintptr_t drawable = 0;
+};
+
 class GLSurface {
 public:
     GLSurface();
@@ -19,12 +29,14 @@ public:
     GLSurface(const GLSurface &) = delete;
     GLSurface &operator=(const GLSurface &) = delete;
 
-    // Connects to displayName, creates a context for window and makes it
-    // current.  Every failing step prints one "Error" line and the next step
-    // is still tried; the result says whether a current context exists.
-    bool open(const std::string &displayName, std::uintptr_t window);
+    // Connects to the target's display, creates a context for its drawable
+    // and makes it current.  Every failing step prints one "Error" line and
+    // the next step is still tried; the result says whether a current
+    // context exists.
+    bool open(const DrawingTarget &target);
     bool makeCurrent();
     void releaseCurrent();
+    // Shows the frame drawn in the back buffer.
     void swapBuffers();
     // Destroys the context and closes the connection.
     void close();

@@ -12,6 +12,6 @@ for arch in 64 32; do
   prefix=$(./scripts/deps.sh "mingw$arch")
   cmake -S . -B "build-w$arch" -DCMAKE_BUILD_TYPE="$build_type" \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw$arch.cmake" \
-    -DMURMELO_DEPS_PREFIX="$prefix" -DMURMELO_LINUX_TOOL="$PWD/build/tool/murmelo" > /dev/null
+    -DMURMELO_DEPS_PREFIX="$prefix" -DMURMELO_LINUX_TOOL="$PWD/build/tool/murmelo" -DMURMELO_EDITOR=ON > /dev/null
   cmake --build "build-w$arch" -j2
 done

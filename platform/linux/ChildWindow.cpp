@@ -112,7 +112,9 @@ bool ChildWindow::create(std::uintptr_t parent, int width, int height) {
 bool ChildWindow::exists() const { return impl->window != 0; }
 std::uintptr_t ChildWindow::id() const { return impl->window; }
 void ChildWindow::setArrivalHandler(std::function<void()>) {} // events wait for nextEvent
-std::string ChildWindow::displayName() const { return impl->display ? DisplayString(impl->display) : ""; }
+DrawingTarget ChildWindow::drawingTarget() const {
+    return {impl->display ? DisplayString(impl->display) : "", impl->window, impl->window};
+}
 
 void ChildWindow::Impl::skipToLastMotion(XEvent &xe) {
     XEvent next;

@@ -37,14 +37,15 @@ XVisualInfo *GLSurface::Impl::windowVisual() {
     return info; // still try: a context may work single-buffered
 }
 
-bool GLSurface::open(const std::string &displayName, std::uintptr_t window) {
+bool GLSurface::open(const DrawingTarget &target) {
     close();
+    const std::string &displayName = target.displayName;
     impl->display = x11::openDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (!impl->display) {
         reportError("cannot open the X display for rendering");
         return false;
     }
-    impl->window = static_cast<Window>(window);
+    impl->window = static_cast<Window>(target.drawable); // the window itself on X11
     XVisualInfo *info = impl->windowVisual();
     if (info) {
         impl->context = glXCreateContext(impl->display, info, nullptr, True);

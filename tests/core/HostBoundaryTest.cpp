@@ -29,9 +29,17 @@ TEST_F(HostBoundary, ReportsItsIdentity) {
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->numPrograms, 18);
     EXPECT_EQ(e->numParams, 16);
-    // 0x19 with the editor, 0x18 in builds without one (Windows so far).
+    // 0x19 with the editor, 0x18 in builds without one.
     const std::int32_t editor = MURMELO_HAS_EDITOR ? vst2::effFlagsHasEditor : 0;
     EXPECT_EQ(e->flags, editor | vst2::effFlagsCanMono | vst2::effFlagsCanReplacing);
+    if (MURMELO_HAS_EDITOR) {
+        // Hosts size their editor window before the first opening.
+        vst2::ERect *r = nullptr;
+        EXPECT_EQ(plugin->dispatch(vst2::effEditGetRect, 0, 0, &r), 1);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->right - r->left, 520);
+        EXPECT_EQ(r->bottom - r->top, 256);
+    }
     EXPECT_EQ(e->flags & vst2::effFlagsProgramChunks, 0);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->initialDelay, 0);

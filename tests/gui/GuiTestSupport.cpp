@@ -148,14 +148,14 @@ StandardTree &OpenEditor::buildStandardTree() {
     t.unitsGroup->setOffset(20, 20);
     t.plainField = new QV::TextField(5, m, "%.2f", 415, 100, 60, 14);
     m.rootGroup().add(t.plainField);
-    auto count = [](QV::Button *b, long user) {
+    auto count = [](QV::Button *b, std::intptr_t user) {
         (void)b;
         reinterpret_cast<StandardTree *>(user)->buttonPresses.fetch_add(1);
     };
-    t.prefsButton = new QV::ZephButton(m, "Prefs", count, reinterpret_cast<long>(&t), 415, 196, 90, 30, -2);
+    t.prefsButton = new QV::ZephButton(m, "Prefs", count, reinterpret_cast<std::intptr_t>(&t), 415, 196, 90, 30, -2);
     m.rootGroup().add(t.prefsButton);
     const int hintId = m.addHint("A plain button");
-    t.plainButton = new QV::Button(m, "Plain", count, reinterpret_cast<long>(&t), 415, 150, 90, 30, hintId);
+    t.plainButton = new QV::Button(m, "Plain", count, reinterpret_cast<std::intptr_t>(&t), 415, 150, 90, 30, hintId);
     m.rootGroup().add(t.plainButton);
     t.info = new QV::InfoDisplay(m, 20, 206, 100, 40, m.displayState());
     m.rootGroup().add(t.info);
