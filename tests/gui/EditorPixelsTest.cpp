@@ -29,7 +29,7 @@ KnobGeometry geometryOf(const QV::ZephKnob &knob) {
 // The pixel 80 % of the radius out from the centre at angle degrees (0 up,
 // clockwise).
 Rgb alongPointer(const Image &image, const KnobGeometry &k, double degrees) {
-    const double a = degrees * M_PI / 180;
+    const double a = degrees * std::acos(-1.0) / 180; // M_PI is not standard C++
     return image.at(int(k.cx + 0.8 * k.r * std::sin(a)), int(k.cy + 0.8 * k.r * std::cos(a)));
 }
 

@@ -2,9 +2,11 @@
 // (the C runtime allocates from them) and the working set.
 #include "tests/layout/ProcessMemory.h"
 
-#include <psapi.h>
 #include <vector>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <psapi.h>
 
 namespace layouttest {
 
