@@ -102,6 +102,9 @@ HostScreen::HostScreen() : impl(std::make_unique<Impl>()) {
 }
 
 HostScreen::~HostScreen() {
+    // A test that stopped half way leaves no key down for the next one.
+    for (WORD vk : impl->held)
+        sendKey(vk, false);
     for (WindowHandle w : windows)
         DestroyWindow(handle(w));
     dispatch();
