@@ -86,7 +86,12 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         fill(dialog, reinterpret_cast<Session *>(lParam)->text);
-        return TRUE; // the system gives the first control the focus
+        // The port is the one thing to type, and Return then means OK (a
+        // focused push button would take Return for itself).
+        HWND port = GetDlgItem(dialog, kPortEdit);
+        SetFocus(port);
+        SendMessageW(port, EM_SETSEL, 0, -1);
+        return FALSE; // the focus is set
     }
     auto *session = reinterpret_cast<Session *>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (message == WM_COMMAND && session) return command(dialog, *session, LOWORD(wParam), HIWORD(wParam));

@@ -370,6 +370,20 @@ TEST_F(PreferencesDialog, OkPassesTheTypedDigitsAndRefusesLetters) {
     EXPECT_EQ(client.manualCalls, 0);
 }
 
+// The port edit has the focus when the dialog opens, its text selected:
+// typing replaces it, and Return is OK.
+TEST_F(PreferencesDialog, OpensReadyToTypeAPort) {
+    const bool result = run(sample(), [&](Robot &robot) {
+        EXPECT_TRUE(waitFor([&] { return robot.focusIn(kPortEdit); }));
+        Robot::type("8000");
+        EXPECT_TRUE(waitFor([&] { return robot.text(kPortEdit) == "8000"; })) << robot.text(kPortEdit);
+        Robot::press(VK_RETURN);
+    });
+    EXPECT_TRUE(result);
+    EXPECT_EQ(client.accepted(), "8000");
+    EXPECT_EQ(client.manualCalls, 0);
+}
+
 TEST_F(PreferencesDialog, TheTooltipBoxIsToldAtOnceAndCancelKeepsIt) {
     PreferencesDialogText text = sample();
     text.tooltip = false;
