@@ -32,12 +32,6 @@ bool hasFamily(FcPattern *font, const std::vector<std::string> &families) {
 
 } // namespace
 
-std::string fontFamilyOf(const std::string &fileName) {
-    std::string base = fileName.substr(fileName.find_last_of("/\\") + 1);
-    const std::size_t dot = base.rfind('.');
-    return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
-}
-
 std::string findFontFile(const std::string &fileName) {
     const std::string family = fontFamilyOf(fileName);
     if (family.empty()) return "";
