@@ -5,6 +5,7 @@
 #include "gui/GlyphAtlas.h"
 #include "platform/ErrorReport.h"
 #include "platform/FontLookup.h"
+#include "platform/Paths.h"
 
 #include <cmath>
 #include <cstdio>
@@ -239,8 +240,9 @@ int Font::glyphCount() const { return face ? int(face->atlas.version() - 1) : 0;
 std::string resolveFontName(const std::string &name) {
     if (name.empty()) return "";
     if (readable(name)) return name;
-    if (const char *windir = std::getenv("WINDIR")) {
-        const std::string systemPath = std::string(windir) + "/fonts/" + name;
+    std::string windir;
+    if (platform::environmentValue("WINDIR", windir)) {
+        const std::string systemPath = windir + platform::kPathSeparator + "fonts" + platform::kPathSeparator + name;
         if (readable(systemPath)) return systemPath;
     }
     return platform::findFontFile(name);

@@ -1,8 +1,9 @@
 #include "gui/GL.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "platform/Paths.h"
+
 #include <mutex>
+#include <string>
 
 namespace QV {
 
@@ -12,8 +13,8 @@ std::mutex glewLock;
 bool glewReady = false;
 
 bool disabledByUser(const char *feature) {
-    const char *list = std::getenv("MURMELO_GL_DISABLE");
-    return list && std::strstr(list, feature);
+    std::string list;
+    return platform::environmentValue("MURMELO_GL_DISABLE", list) && list.find(feature) != std::string::npos;
 }
 
 } // namespace

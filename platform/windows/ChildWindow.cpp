@@ -1,11 +1,10 @@
 #include "platform/ChildWindow.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/Paths.h"
 #include "platform/windows/WideText.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <windows.h>
@@ -68,9 +67,10 @@ void unregisterClassAfterLastWindow() {
 // Windows the driver presents frames in the window itself.
 // MURMELO_GL_PRESENT=gdi or =window chooses either way by hand.
 bool presentThroughGdi() {
-    if (const char *choice = std::getenv("MURMELO_GL_PRESENT")) {
-        if (std::strcmp(choice, "gdi") == 0) return true;
-        if (std::strcmp(choice, "window") == 0) return false;
+    std::string choice;
+    if (environmentValue("MURMELO_GL_PRESENT", choice)) {
+        if (choice == "gdi") return true;
+        if (choice == "window") return false;
     }
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;

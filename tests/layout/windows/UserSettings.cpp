@@ -2,11 +2,12 @@
 // from "name = value" lines and listed back in the same shape.
 #include "tests/layout/LayoutTestSupport.h"
 
-#include "platform/IniText.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace layouttest {
@@ -33,29 +34,47 @@ bool wholeNumber(const std::string &text, DWORD &bits) {
     return true;
 }
 
+std::string trimmed(const std::string &text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The "name = value" lines of text (the tests write no sections or comments).
+std::vector<std::pair<std::string, std::string>> settingLines(const std::string &text) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t equals = line.find('=');
+        if (trimmed(line).empty()) continue;
+        EXPECT_NE(equals, std::string::npos) << "not a setting: " << line;
+        if (equals == std::string::npos) continue;
+        lines.emplace_back(trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)));
+    }
+    return lines;
+}
+
 } // namespace
 
 void UserSetup::writeSettings(const std::string &text) const {
-    platform::IniDocument document;
-    ASSERT_TRUE(platform::IniDocument::parse(text, document)) << text;
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    for (const platform::IniSection &section : document.sections())
-        for (const platform::IniEntry &entry : section.entries) {
-            const std::wstring name = wide(entry.name);
-            DWORD bits = 0;
-            LONG status;
-            if (wholeNumber(entry.value, bits)) {
-                status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&bits),
-                                        sizeof(bits));
-            } else {
-                const std::wstring value = wide(entry.value);
-                status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                        DWORD((value.size() + 1) * sizeof(wchar_t)));
-            }
-            EXPECT_EQ(status, ERROR_SUCCESS) << entry.name;
+    for (const auto &[entryName, entryValue] : settingLines(text)) {
+        const std::wstring name = wide(entryName);
+        DWORD bits = 0;
+        LONG status;
+        if (wholeNumber(entryValue, bits)) {
+            status =
+                RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&bits), sizeof(bits));
+        } else {
+            const std::wstring value = wide(entryValue);
+            status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                                    DWORD((value.size() + 1) * sizeof(wchar_t)));
         }
+        EXPECT_EQ(status, ERROR_SUCCESS) << entryName;
+    }
     RegCloseKey(key);
 }
 
