@@ -1,5 +1,5 @@
-// The process's memory as the system counts it, for tests that look for
-// leaks (tests/layout/linux|windows/ProcessMemory.cpp).
+// The process's memory and threads as the system counts them, for tests
+// that look for leaks (tests/layout/linux|windows/ProcessMemory.cpp).
 #pragma once
 
 #include <cstddef>
@@ -10,5 +10,7 @@ namespace layouttest {
 std::size_t heapInUse();
 // Bytes of the process's memory held in RAM (its resident set, or working set).
 std::size_t residentBytes();
+// The threads the process has now; -1 when the system does not say.
+int threadCount();
 
 } // namespace layouttest

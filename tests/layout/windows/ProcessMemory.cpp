@@ -1,12 +1,14 @@
 // The process's memory on Windows: the busy blocks of the process's heaps
-// (the C runtime allocates from them) and the working set.
+// (the C runtime allocates from them) and the working set; its threads from
+// a tool-help snapshot.
 #include "tests/layout/ProcessMemory.h"
 
 #include <vector>
 #include <windows.h>
 
-// After windows.h, whose types it uses.
+// After windows.h, whose types they use.
 #include <psapi.h>
+#include <tlhelp32.h>
 
 namespace layouttest {
 
@@ -22,6 +24,18 @@ std::size_t heapInUse() {
         HeapUnlock(heap);
     }
     return used;
+}
+
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    int threads = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        threads += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return threads;
 }
 
 std::size_t residentBytes() {
