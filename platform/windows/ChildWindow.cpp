@@ -2,6 +2,7 @@
 
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"
+#include "platform/windows/OwnModule.h"
 #include "platform/windows/WideText.h"
 
 #include <cstdio>
@@ -14,17 +15,9 @@ namespace platform {
 
 namespace {
 
-// The module holding this code (the plug-in's DLL inside a host): the
-// window class is registered for it and named after it, so two copies of
-// the plug-in in one process never share a class.
-HMODULE ownModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ownModule), &module);
-    return module;
-}
-
-// The class is registered while at least one window of it lives.
+// The class is registered while at least one window of it lives, for this
+// module and named after it ("murmelo" and the module's handle), so two
+// copies of the plug-in in one process never share a class.
 std::mutex classLock;
 int liveWindows = 0;
 wchar_t className[32];

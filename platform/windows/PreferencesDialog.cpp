@@ -1,6 +1,7 @@
 #include "platform/PreferencesDialog.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/windows/OwnModule.h"
 #include "platform/windows/WideText.h"
 
 #include <exception>
@@ -23,13 +24,6 @@ struct Session {
     const PreferencesDialogText &text;
     PreferencesDialogClient &client;
 };
-
-HMODULE ownModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ownModule), &module);
-    return module;
-}
 
 void fill(HWND dialog, const PreferencesDialogText &text) {
     SetDlgItemTextW(dialog, kProductText, widen(text.product).c_str());

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"
+#include "platform/windows/OwnModule.h"
 #include "platform/windows/WideText.h"
 
 #include <objbase.h>
@@ -84,10 +85,8 @@ private:
 } // namespace
 
 std::string moduleFolder() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&moduleFolder), &module))
-        return std::string();
+    const HMODULE module = ownModule();
+    if (!module) return std::string();
     // A name that fills the buffer may have been cut: try a larger one.
     for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
         std::wstring path(size, L'\0');

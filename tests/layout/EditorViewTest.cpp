@@ -52,6 +52,8 @@ TEST_F(EditorView, DefaultLayoutShowsItsGroupsButtonAndInfoDisplay) {
     EXPECT_EQ(e.rect(), std::make_pair(520, 256));
     ASSERT_TRUE(e.open());
     const Image image = e.grab();
+    // Kept for comparing the systems' pictures (the README shows both).
+    guitest::saveArtefact(image, "default-editor");
     for (const GroupBox &g : kGroups) {
         const int midY = (g.minY + g.maxY) / 2, midX = (g.minX + g.maxX) / 2;
         EXPECT_TRUE(colourNear(image, g.minX, midY, kOutline)) << g.title << ": left edge";

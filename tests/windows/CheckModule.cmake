@@ -2,7 +2,8 @@
 # these machines): its PE format, that it exports exactly VSTPluginMain and
 # main, undecorated and at one address, and that it imports only DLLs every
 # Windows has (libgcc, libstdc++, winpthread and zlib are linked in).
-#   cmake -DOBJDUMP=... -DMODULE=murmelo.dll -DFORMAT=pei-i386|pei-x86-64 -P CheckModule.cmake
+# With -DEDITOR=ON it also wants the imports the editor needs.
+#   cmake -DOBJDUMP=... -DMODULE=murmelo.dll -DFORMAT=pei-i386|pei-x86-64 [-DEDITOR=ON] -P CheckModule.cmake
 cmake_minimum_required(VERSION 3.20)
 
 set(system_dlls ADVAPI32.dll KERNEL32.dll USER32.dll GDI32.dll SHELL32.dll WS2_32.dll WINMM.dll msvcrt.dll
@@ -64,6 +65,16 @@ foreach(dll IN LISTS imports)
     list(APPEND failures "imports ${dll}, which is not a system DLL")
   endif()
 endforeach()
+
+# With the editor, its window and drawing need the system's GDI and OpenGL.
+if(EDITOR)
+  string(TOLOWER "${imports}" lower_imports)
+  foreach(needed gdi32.dll opengl32.dll)
+    if(NOT needed IN_LIST lower_imports)
+      list(APPEND failures "imports no ${needed}: is the editor missing?")
+    endif()
+  endforeach()
+endif()
 
 if(failures)
   string(REPLACE ";" "\n  " failures "${failures}")
