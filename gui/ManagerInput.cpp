@@ -56,8 +56,7 @@ bool Manager::createWindow() {
     window->setArrivalHandler([this] {
         if (dispatching) return;
         dispatching = true;
-        dispatchWindowEvents();
-        flushParameterChanges();
+        idle();
         dispatching = false;
     });
     return window->create(parent, windowWidth, windowHeight);

@@ -13,7 +13,6 @@
 #include "platform/Thread.h"
 
 #include <atomic>
-#include <cstdint>
 #include <string>
 
 namespace QV {

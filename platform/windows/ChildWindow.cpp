@@ -134,30 +134,28 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// The pointer messages: motion, and the three buttons (1 left, 2 middle,
+// 3 right) going down and up.
+struct PointerMessage {
+    UINT message;
+    WindowEvent::Kind kind;
+    int button;
+};
+constexpr PointerMessage kPointerMessages[] = {
+    {WM_MOUSEMOVE, WindowEvent::kMotion, 0},        {WM_LBUTTONDOWN, WindowEvent::kButtonPress, 1},
+    {WM_MBUTTONDOWN, WindowEvent::kButtonPress, 2}, {WM_RBUTTONDOWN, WindowEvent::kButtonPress, 3},
+    {WM_LBUTTONUP, WindowEvent::kButtonRelease, 1}, {WM_MBUTTONUP, WindowEvent::kButtonRelease, 2},
+    {WM_RBUTTONUP, WindowEvent::kButtonRelease, 3},
+};
+
 // Queues the events the editor reads; true when the message was one.
 bool WindowState::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    for (const PointerMessage &p : kPointerMessages)
+        if (p.message == message) {
+            pointer(p.kind, lParam, p.button);
+            return true;
+        }
     switch (message) {
-    case WM_MOUSEMOVE:
-        pointer(WindowEvent::kMotion, lParam, 0);
-        return true;
-    case WM_LBUTTONDOWN:
-        pointer(WindowEvent::kButtonPress, lParam, 1);
-        return true;
-    case WM_MBUTTONDOWN:
-        pointer(WindowEvent::kButtonPress, lParam, 2);
-        return true;
-    case WM_RBUTTONDOWN:
-        pointer(WindowEvent::kButtonPress, lParam, 3);
-        return true;
-    case WM_LBUTTONUP:
-        pointer(WindowEvent::kButtonRelease, lParam, 1);
-        return true;
-    case WM_MBUTTONUP:
-        pointer(WindowEvent::kButtonRelease, lParam, 2);
-        return true;
-    case WM_RBUTTONUP:
-        pointer(WindowEvent::kButtonRelease, lParam, 3);
-        return true;
     case WM_CAPTURECHANGED:
         // Someone else took the mouse mid-drag (a dialog, the system): the
         // drag ends where the pointer was last seen.

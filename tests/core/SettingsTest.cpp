@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/QrvMurmelo.h"
 #include "platform/IniText.h"
+#include "tests/core/SettingsExpectations.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -50,13 +51,7 @@ protected:
         ASSERT_EQ(mkdir(folder().c_str(), 0700), 0);
         writeText(file(), text);
     }
-    void expectDefaults() {
-        EXPECT_EQ(readSettingInt(kSettingOscBasePort, 7000), 7000);
-        EXPECT_EQ(readSettingInt(kSettingFloatingTooltip, 0), 0);
-        std::string skin = "untouched";
-        EXPECT_FALSE(readSettingString(kSettingSkin, skin));
-        EXPECT_EQ(skin, "untouched");
-    }
+    void expectDefaults() { settings_test::expectDefaults(); }
 };
 
 vst2::VstIntPtr VST2_CALLBACK quietHost(vst2::AEffect *, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void *,

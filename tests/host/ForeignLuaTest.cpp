@@ -10,9 +10,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 using namespace osc_test;
 
 namespace {
@@ -49,15 +46,6 @@ void processBlocks(vsthost::Plugin &plugin, int blocks) {
         plugin.process(inputs, outputs, 512);
 }
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 TEST(ForeignLua, TheTrapStandsInTheGlobalScopeAndFires) {
     ASSERT_NE(trapLibrary, nullptr) << dlerror();
     void *global = dlsym(RTLD_DEFAULT, "luaL_newstate");
@@ -78,7 +66,7 @@ TEST(ForeignLua, TwoInstancesRunTheirScriptsTimersAndOsc) {
         plugin.sendMidi(midiCc(1, 20, 127));
         processBlocks(plugin, 2);
         EXPECT_FLOAT_EQ(plugin.getParameter(kBias), 1.f) << "MIDI handler";
-        EXPECT_TRUE(waitFor([&] { return plugin.getParameter(kSpread) == 1.f; })) << "timer callback";
+        EXPECT_TRUE(testing_support::waitFor([&] { return plugin.getParameter(kSpread) == 1.f; })) << "timer callback";
         client.send(server->port(), "/exec", [](osc::OutboundPacketStream &p) { p << "shapeFromOsc" << 4.f; });
         ASSERT_TRUE(pingUntilAnswered(client, server->port()));
         EXPECT_FLOAT_EQ(plugin.getParameter(kShape), 1.f) << "/exec";

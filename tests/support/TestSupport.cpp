@@ -1,9 +1,11 @@
 #include "tests/support/TestSupport.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 
 namespace testing_support {
 
@@ -59,6 +61,15 @@ std::vector<std::string> folderEntries(const std::string &folder) {
         names.push_back(it->path().filename().u8string());
     if (error) ADD_FAILURE() << "cannot list " << folder << ": " << error.message();
     return names;
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 } // namespace testing_support

@@ -6,6 +6,7 @@
 
 #include "host/VstHost.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ private:
     std::string name, previous;
     bool hadPrevious;
 };
+
+// Polls condition every few milliseconds until it holds (true) or timeoutMs
+// have passed (false).
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 // Runs a shell command (sh on Linux, cmd on Windows); returns its exit
 // status and standard output.

@@ -6,6 +6,7 @@
 // it back afterwards.
 #include "core/QrvMurmelo.h"
 #include "core/Settings.h"
+#include "tests/core/SettingsExpectations.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
@@ -136,13 +137,7 @@ protected:
         oscBasePort = 7000;
     }
 
-    void expectDefaults() {
-        EXPECT_EQ(readSettingInt(kSettingOscBasePort, 7000), 7000);
-        EXPECT_EQ(readSettingInt(kSettingFloatingTooltip, 0), 0);
-        std::string skin = "untouched";
-        EXPECT_FALSE(readSettingString(kSettingSkin, skin));
-        EXPECT_EQ(skin, "untouched");
-    }
+    void expectDefaults() { settings_test::expectDefaults(); }
 
     bool existed = false;
     std::vector<RawValue> saved;

@@ -6,6 +6,7 @@
 // drag keeps reporting to it outside its box, Shift shows in the messages
 // and in GetAsyncKeyState, and keys typed after SetFocus arrive as WM_CHAR.
 #include "tests/gui/HostScreen.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -219,14 +220,11 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         } while (std::chrono::steady_clock::now() < end);
     }
-    bool pumpUntil(const std::function<bool()> &done, int timeoutMs = 3000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
+    bool pumpUntil(const std::function<bool()> &done) {
+        return testing_support::waitFor([&] {
             screen.dispatch();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
+            return done();
+        });
     }
     // Host window coordinates with the tests' bottom-left origin.
     void moveTo(int x, int y) {

@@ -5,7 +5,6 @@
 #include "tests/layout/LayoutTestSupport.h"
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -20,31 +19,23 @@ namespace {
 constexpr int kPortField = 141, kTooltipBox = 110, kVersionLine = 106;
 
 // The dialog this process shows with that title, once it is there.
-HWND waitForDialog(const wchar_t *title, int timeoutMs = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        HWND found = FindWindowW(L"#32770", title);
-        DWORD process = 0;
-        if (found) GetWindowThreadProcessId(found, &process);
-        if (found && process == GetCurrentProcessId() && IsWindowVisible(found)) return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return nullptr;
+HWND waitForDialog(const wchar_t *title) {
+    HWND found = nullptr;
+    const bool shown = testing_support::waitFor(
+        [&] {
+            found = FindWindowW(L"#32770", title);
+            DWORD process = 0;
+            if (found) GetWindowThreadProcessId(found, &process);
+            return found && process == GetCurrentProcessId() && IsWindowVisible(found);
+        },
+        10000);
+    return shown ? found : nullptr;
 }
 
 std::string controlText(HWND dialog, int id) {
     char text[300] = {};
     GetDlgItemTextA(dialog, id, text, sizeof(text));
     return text;
-}
-
-bool eventually(const std::function<bool()> &condition, int timeoutMs = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 class PreferencesDialog : public testing::Test {
@@ -107,8 +98,8 @@ TEST_F(PreferencesDialog, TheCheckBoxStoresAtOnceAndEscapeKeepsIt) {
     bool storedAtOnce = false;
     withDialog(e, [&](HWND dialog) {
         clickControl(dialog, kTooltipBox);
-        storedAtOnce =
-            eventually([&] { return user.settingsText().find("Enable floating tooltip = 1") != std::string::npos; });
+        storedAtOnce = testing_support::waitFor(
+            [&] { return user.settingsText().find("Enable floating tooltip = 1") != std::string::npos; });
         screen.typeKey('9');
         screen.typeKey(guitest::kKeyEscape);
     });
