@@ -7,7 +7,6 @@
 // display (wine on the test run's virtual X server); the NoDisplay tests
 // run without one.
 #include "platform/PreferencesDialog.h"
-#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +60,15 @@ std::string windowText(HWND window) {
     wchar_t buffer[512];
     const int n = GetWindowTextW(window, buffer, 512);
     return utf8(std::wstring(buffer, n > 0 ? n : 0));
+}
+
+bool waitFor(const std::function<bool()> &condition, int milliseconds = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 // What the dialog told its client; written on the dialog's thread, read on
@@ -132,7 +140,7 @@ public:
     // The "About" dialog of the dialog's thread, owned by the host window,
     // once it is on the screen.
     bool find() {
-        return testing_support::waitFor(
+        return waitFor(
             [&] {
                 EnumThreadWindows(thread, &Robot::consider, reinterpret_cast<LPARAM>(this));
                 return dialog != nullptr;
@@ -189,11 +197,11 @@ public:
     // Focus in the port edit, its text removed with the keyboard.
     bool clearPort() const {
         click(kPortEdit);
-        if (!testing_support::waitFor([&] { return focusIn(kPortEdit); })) return false;
+        if (!waitFor([&] { return focusIn(kPortEdit); })) return false;
         press(VK_END);
         for (std::size_t i = text(kPortEdit).size(); i > 0; --i)
             press(VK_BACK);
-        return testing_support::waitFor([&] { return text(kPortEdit).empty(); });
+        return waitFor([&] { return text(kPortEdit).empty(); });
     }
 
     bool focusIn(int id) const {
@@ -203,7 +211,7 @@ public:
     }
 
     bool closed() const {
-        return testing_support::waitFor([&] { return !IsWindow(dialog); });
+        return waitFor([&] { return !IsWindow(dialog); });
     }
 
     // After a failed step: the dialog must not keep the test waiting.
@@ -349,8 +357,8 @@ TEST_F(PreferencesDialog, OkPassesTheTypedDigitsAndRefusesLetters) {
         const std::vector<unsigned> before = screenPixels(robot.screenRect(kPortEdit));
         ASSERT_TRUE(robot.clearPort()) << "the edit did not take the keys; it shows " << robot.text(kPortEdit);
         Robot::type("57a1x2");
-        EXPECT_TRUE(testing_support::waitFor([&] { return robot.text(kPortEdit) == "5712"; })) << robot.text(kPortEdit);
-        EXPECT_TRUE(testing_support::waitFor([&] { return screenPixels(robot.screenRect(kPortEdit)) != before; }))
+        EXPECT_TRUE(waitFor([&] { return robot.text(kPortEdit) == "5712"; })) << robot.text(kPortEdit);
+        EXPECT_TRUE(waitFor([&] { return screenPixels(robot.screenRect(kPortEdit)) != before; }))
             << "the edit's pixels did not change";
         EXPECT_EQ(client.acceptedCalls, 0) << "nothing is accepted before OK";
         Robot::press(VK_RETURN);
@@ -366,9 +374,9 @@ TEST_F(PreferencesDialog, OkPassesTheTypedDigitsAndRefusesLetters) {
 // typing replaces it, and Return is OK.
 TEST_F(PreferencesDialog, OpensReadyToTypeAPort) {
     const bool result = run(sample(), [&](Robot &robot) {
-        EXPECT_TRUE(testing_support::waitFor([&] { return robot.focusIn(kPortEdit); }));
+        EXPECT_TRUE(waitFor([&] { return robot.focusIn(kPortEdit); }));
         Robot::type("8000");
-        EXPECT_TRUE(testing_support::waitFor([&] { return robot.text(kPortEdit) == "8000"; })) << robot.text(kPortEdit);
+        EXPECT_TRUE(waitFor([&] { return robot.text(kPortEdit) == "8000"; })) << robot.text(kPortEdit);
         Robot::press(VK_RETURN);
     });
     EXPECT_TRUE(result);
@@ -383,18 +391,17 @@ TEST_F(PreferencesDialog, TheTooltipBoxIsToldAtOnceAndCancelKeepsIt) {
         EXPECT_FALSE(robot.checked());
         const std::vector<unsigned> unchecked = screenPixels(robot.screenRect(kTooltipBox));
         robot.click(kTooltipBox);
-        EXPECT_TRUE(testing_support::waitFor([&] { return client.tooltipCalls == 1; }))
-            << "no call while the dialog is open";
+        EXPECT_TRUE(waitFor([&] { return client.tooltipCalls == 1; })) << "no call while the dialog is open";
         EXPECT_TRUE(client.lastTooltip);
         EXPECT_TRUE(robot.checked());
         EXPECT_TRUE(robot.open());
-        EXPECT_TRUE(testing_support::waitFor([&] { return screenPixels(robot.screenRect(kTooltipBox)) != unchecked; }))
+        EXPECT_TRUE(waitFor([&] { return screenPixels(robot.screenRect(kTooltipBox)) != unchecked; }))
             << "the check mark was not drawn";
         robot.click(kTooltipBox);
-        EXPECT_TRUE(testing_support::waitFor([&] { return client.tooltipCalls == 2; }));
+        EXPECT_TRUE(waitFor([&] { return client.tooltipCalls == 2; }));
         EXPECT_FALSE(client.lastTooltip);
         robot.click(kTooltipBox);
-        EXPECT_TRUE(testing_support::waitFor([&] { return client.tooltipCalls == 3; }));
+        EXPECT_TRUE(waitFor([&] { return client.tooltipCalls == 3; }));
         EXPECT_TRUE(client.lastTooltip);
         Robot::press(VK_ESCAPE);
     });
@@ -408,7 +415,7 @@ TEST_F(PreferencesDialog, EscapeDropsATypedPort) {
     const bool result = run(sample(), [&](Robot &robot) {
         ASSERT_TRUE(robot.clearPort());
         Robot::type("1234");
-        EXPECT_TRUE(testing_support::waitFor([&] { return robot.text(kPortEdit) == "1234"; })) << robot.text(kPortEdit);
+        EXPECT_TRUE(waitFor([&] { return robot.text(kPortEdit) == "1234"; })) << robot.text(kPortEdit);
         Robot::press(VK_ESCAPE);
     });
     EXPECT_FALSE(result);
@@ -418,7 +425,7 @@ TEST_F(PreferencesDialog, EscapeDropsATypedPort) {
 TEST_F(PreferencesDialog, TheManualButtonAsksAndTheDialogStays) {
     const bool result = run(sample(), [&](Robot &robot) {
         robot.click(kManualButton);
-        EXPECT_TRUE(testing_support::waitFor([&] { return client.manualCalls == 1; }));
+        EXPECT_TRUE(waitFor([&] { return client.manualCalls == 1; }));
         EXPECT_TRUE(robot.open());
         robot.click(IDOK);
     });
@@ -434,7 +441,7 @@ TEST_F(PreferencesDialog, TheEditHoldsAtMost256Characters) {
     const bool result = run(text, [&](Robot &robot) {
         EXPECT_EQ(robot.text(kPortEdit), std::string(256, '7'));
         robot.click(kPortEdit);
-        ASSERT_TRUE(testing_support::waitFor([&] { return robot.focusIn(kPortEdit); }));
+        ASSERT_TRUE(waitFor([&] { return robot.focusIn(kPortEdit); }));
         Robot::press(VK_END);
         Robot::type("8");
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
